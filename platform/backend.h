@@ -1,0 +1,29 @@
+#pragma once
+// What a backend gives the platform layer. Exactly one backend is linked: sdl_backend.cpp for the game,
+// headless_backend.cpp for tests and tools (scripted input, a fake clock, no window, no device).
+#include <cstdint>
+#include <string>
+
+bool BackendStart();              // InitSpriteSystem: first call of all; false when the backend cannot run
+void BackendStop();               // ShutdownPlatform: last call of all
+bool BackendOpenWindow(const char* title, int width, int height); // centred, resizable, maximise box; false with a message on stderr
+void BackendCloseWindow();
+void BackendShowFrame(const uint32_t* pixels, int width, int height); // shows the back buffer stretched to the window
+int BackendPollEvent();           // handles at most one pending window message; 0x10 for a close request, else 0
+bool BackendReadKeys(uint8_t keys[256]); // set-1 snapshot, bit 7 = down; false without keyboard focus
+char BackendKeyCharacter(int code);      // what the key types with the current layout, shift and lock state; 0 for nothing
+int BackendOpenJoysticks();              // opens the attached joysticks in the system's order; how many
+bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]); // axes -1000..1000, bit 7 = pressed
+void BackendCloseJoysticks();
+int64_t BackendTicks();           // the high-resolution counter
+int64_t BackendTickFrequency();   // its ticks per second
+void BackendWaitUntil(int64_t ticks); // returns when the counter reaches ticks: sleeps through most, spins at most the last ms
+uint32_t BackendMilliseconds();
+void BackendSleep(uint32_t milliseconds);
+uint32_t BackendRandomSeed();     // differs between runs
+[[noreturn]] void BackendExit(int code);
+
+// The audio device: 44100 Hz, 16-bit signed, mono. mix(user, out, frames) fills out on the device's thread.
+// False when there is no device; error then says why.
+bool BackendOpenAudio(void (*mix)(void* user, int16_t* out, int frames), void* user, std::string& error);
+void BackendCloseAudio();         // stops the callback; it has returned when this returns

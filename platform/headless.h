@@ -1,0 +1,23 @@
+#pragma once
+// The headless backend's script controls, for tests and tools: keys and joystick are set by the script,
+// the clock is fake and moves only when the game sleeps or waits for the frame cap (or the script moves it),
+// there is no window, and the audio device is pumped by the script.
+#include <cstdint>
+#include <functional>
+
+struct HeadlessExit { int code; };    // thrown by ExitProcess instead of ending the process
+
+void HeadlessReset();                  // everything back to its start: keys up, clock 0, no joystick, focus on
+void HeadlessSetKey(int code, bool down); // set-1 code
+void HeadlessReleaseAllKeys();
+void HeadlessSetKeyCharacter(int code, char c); // what a key types (defaults: a US layout, unshifted)
+void HeadlessSetFocus(bool focused);   // without focus the keyboard cannot be read
+void HeadlessSetJoystickCount(int count); // joysticks that DetectJoysticks will find
+void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown); // bit b-1 = button b
+void HeadlessRequestClose();           // the next PollWindowEvent reports a close request
+void HeadlessSetClock(uint32_t milliseconds);
+void HeadlessAdvanceClock(uint32_t milliseconds);
+void HeadlessSetRandomSeed(uint32_t seed); // the seed BackendRandomSeed gives
+void HeadlessOnFrame(std::function<void(int frame)> hook); // called at every presented frame, after it is shown
+bool HeadlessPumpAudio(int16_t* out, int frames); // runs the device's mix callback once; false when no device is open
+void HeadlessSetAudioAvailable(bool available);   // whether BackendOpenAudio finds a device (default yes)

@@ -1,0 +1,171 @@
+// The headless backend: no window and no device. Keys, joystick and the close request are set by a
+// script; the clock is fake and moves only when the game sleeps or waits for its frame cap, so a whole game
+// runs frame by frame at full speed with the timing it would have on a real machine.
+#include <cctype>
+#include <cstring>
+#include <mutex>
+
+#include "platform/backend.h"
+#include "platform/headless.h"
+
+namespace {
+constexpr int64_t TICKS_PER_SECOND = 1000000;   // the fake counter counts microseconds
+
+struct HeadlessJoystick {
+    int x, y;
+    uint32_t buttons;
+};
+
+uint8_t keys[256];
+char keyCharacters[256];
+bool focused = true;
+bool closeRequested;
+int joystickCount;
+HeadlessJoystick joysticks[4];
+int64_t clockMicros;
+uint32_t randomSeed = 1;
+int frameNumber;
+std::function<void(int)> frameHook;
+
+std::mutex audioMutex;
+bool audioAvailable = true;
+void (*audioMix)(void*, int16_t*, int);
+void* audioUser;
+
+// An unshifted US layout, the default of every key's character.
+void DefaultKeyCharacters() {
+    std::memset(keyCharacters, 0, sizeof keyCharacters);
+    auto row = [](int first, const char* chars) {
+        for (int i = 0; chars[i]; ++i) keyCharacters[first + i] = chars[i];
+    };
+    row(0x02, "1234567890-=");
+    row(0x10, "qwertyuiop[]");
+    row(0x1E, "asdfghjkl;'`");
+    row(0x2B, "\\zxcvbnm,./");
+    keyCharacters[0x39] = ' ';
+    keyCharacters[0x1C] = '\r';
+    keyCharacters[0x0E] = '\b';
+}
+
+char Shifted(char c) {
+    static const char plain[] = "1234567890-=[];'`\\,./";
+    static const char shifted[] = "!@#$%^&*()_+{}:\"~|<>?";
+    if (std::isalpha(static_cast<unsigned char>(c))) return char(std::toupper(static_cast<unsigned char>(c)));
+    const char* at = std::strchr(plain, c);
+    return at ? shifted[at - plain] : c;
+}
+}  // namespace
+
+void HeadlessReset() {
+    std::memset(keys, 0, sizeof keys);
+    DefaultKeyCharacters();
+    focused = true;
+    closeRequested = false;
+    joystickCount = 0;
+    std::memset(joysticks, 0, sizeof joysticks);
+    clockMicros = 0;
+    randomSeed = 1;
+    frameNumber = 0;
+    frameHook = nullptr;
+    std::lock_guard<std::mutex> lock(audioMutex);
+    audioAvailable = true;
+}
+
+void HeadlessSetKey(int code, bool down) {
+    if (code >= 0 && code < 256) keys[code] = down ? 0x80 : 0;
+}
+void HeadlessReleaseAllKeys() { std::memset(keys, 0, sizeof keys); }
+void HeadlessSetKeyCharacter(int code, char c) {
+    if (code >= 0 && code < 256) keyCharacters[code] = c;
+}
+void HeadlessSetFocus(bool value) { focused = value; }
+void HeadlessSetJoystickCount(int count) { joystickCount = count < 0 ? 0 : count > 4 ? 4 : count; }
+void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown) {
+    if (n >= 0 && n < 4) joysticks[n] = {x, y, buttonsDown};
+}
+void HeadlessRequestClose() { closeRequested = true; }
+void HeadlessSetClock(uint32_t milliseconds) { clockMicros = int64_t(milliseconds) * 1000; }
+void HeadlessAdvanceClock(uint32_t milliseconds) { clockMicros += int64_t(milliseconds) * 1000; }
+void HeadlessSetRandomSeed(uint32_t seed) { randomSeed = seed; }
+void HeadlessOnFrame(std::function<void(int)> hook) { frameHook = std::move(hook); }
+void HeadlessSetAudioAvailable(bool available) {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    audioAvailable = available;
+}
+
+bool HeadlessPumpAudio(int16_t* out, int frames) {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    if (!audioMix) return false;
+    audioMix(audioUser, out, frames);
+    return true;
+}
+
+bool BackendStart() {
+    if (keyCharacters[0x1E] == 0) DefaultKeyCharacters();  // a test that never called HeadlessReset
+    return true;
+}
+void BackendStop() {}
+bool BackendOpenWindow(const char*, int, int) { return true; }
+void BackendCloseWindow() {}
+
+void BackendShowFrame(const uint32_t*, int, int) {
+    ++frameNumber;
+    if (frameHook) frameHook(frameNumber);
+}
+
+int BackendPollEvent() {
+    if (!closeRequested) return 0;
+    closeRequested = false;
+    return 0x10;
+}
+
+bool BackendReadKeys(uint8_t out[256]) {
+    if (!focused) return false;
+    std::memcpy(out, keys, 256);
+    return true;
+}
+
+char BackendKeyCharacter(int code) {
+    if (code < 0 || code >= 256) return 0;
+    char c = keyCharacters[code];
+    bool shift = (keys[0x2A] | keys[0x36]) & 0x80;
+    return shift ? Shifted(c) : c;
+}
+
+int BackendOpenJoysticks() { return joystickCount; }
+
+bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]) {
+    if (n < 0 || n >= joystickCount) return false;
+    x = joysticks[n].x;
+    y = joysticks[n].y;
+    for (int b = 0; b < 32; ++b) buttons[b] = (joysticks[n].buttons >> b) & 1 ? 0x80 : 0;
+    return true;
+}
+
+void BackendCloseJoysticks() {}
+int64_t BackendTicks() { return clockMicros; }
+int64_t BackendTickFrequency() { return TICKS_PER_SECOND; }
+void BackendWaitUntil(int64_t ticks) {
+    if (ticks > clockMicros) clockMicros = ticks;
+}
+uint32_t BackendMilliseconds() { return uint32_t(clockMicros / 1000); }
+void BackendSleep(uint32_t milliseconds) { clockMicros += int64_t(milliseconds) * 1000; }
+uint32_t BackendRandomSeed() { return randomSeed; }
+void BackendExit(int code) { throw HeadlessExit{code}; }
+
+bool BackendOpenAudio(void (*mix)(void*, int16_t*, int), void* user, std::string& error) {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    if (!audioAvailable) {
+        error = "no audio device in this test";
+        return false;
+    }
+    audioMix = mix;
+    audioUser = user;
+    return true;
+}
+
+void BackendCloseAudio() {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    audioMix = nullptr;
+    audioUser = nullptr;
+}

@@ -1,0 +1,235 @@
+// The SDL backend: the window shows the finished back buffer stretched to its client area; keyboard,
+// joystick, clock and the audio device come from SDL. This is the only file that includes SDL.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "platform/backend.h"
+
+namespace {
+SDL_Window* window;
+SDL_Renderer* renderer;
+SDL_Texture* texture;
+bool closePending;
+SDL_Joystick* joysticks[16];
+int joystickCount;
+SDL_AudioDeviceID audioDevice;
+void (*audioMix)(void*, int16_t*, int);
+void* audioUser;
+
+// SDL scancodes to PC set-1 codes; keys sent with the 0xE0 prefix take code + 0x80.
+struct KeyMapping {
+    SDL_Scancode sdl;
+    uint8_t set1;
+};
+constexpr KeyMapping KEY_MAP[] = {
+    {SDL_SCANCODE_ESCAPE, 0x01}, {SDL_SCANCODE_1, 0x02}, {SDL_SCANCODE_2, 0x03}, {SDL_SCANCODE_3, 0x04},
+    {SDL_SCANCODE_4, 0x05}, {SDL_SCANCODE_5, 0x06}, {SDL_SCANCODE_6, 0x07}, {SDL_SCANCODE_7, 0x08},
+    {SDL_SCANCODE_8, 0x09}, {SDL_SCANCODE_9, 0x0A}, {SDL_SCANCODE_0, 0x0B}, {SDL_SCANCODE_MINUS, 0x0C},
+    {SDL_SCANCODE_EQUALS, 0x0D}, {SDL_SCANCODE_BACKSPACE, 0x0E}, {SDL_SCANCODE_TAB, 0x0F},
+    {SDL_SCANCODE_Q, 0x10}, {SDL_SCANCODE_W, 0x11}, {SDL_SCANCODE_E, 0x12}, {SDL_SCANCODE_R, 0x13},
+    {SDL_SCANCODE_T, 0x14}, {SDL_SCANCODE_Y, 0x15}, {SDL_SCANCODE_U, 0x16}, {SDL_SCANCODE_I, 0x17},
+    {SDL_SCANCODE_O, 0x18}, {SDL_SCANCODE_P, 0x19}, {SDL_SCANCODE_LEFTBRACKET, 0x1A},
+    {SDL_SCANCODE_RIGHTBRACKET, 0x1B}, {SDL_SCANCODE_RETURN, 0x1C}, {SDL_SCANCODE_LCTRL, 0x1D},
+    {SDL_SCANCODE_A, 0x1E}, {SDL_SCANCODE_S, 0x1F}, {SDL_SCANCODE_D, 0x20}, {SDL_SCANCODE_F, 0x21},
+    {SDL_SCANCODE_G, 0x22}, {SDL_SCANCODE_H, 0x23}, {SDL_SCANCODE_J, 0x24}, {SDL_SCANCODE_K, 0x25},
+    {SDL_SCANCODE_L, 0x26}, {SDL_SCANCODE_SEMICOLON, 0x27}, {SDL_SCANCODE_APOSTROPHE, 0x28},
+    {SDL_SCANCODE_GRAVE, 0x29}, {SDL_SCANCODE_LSHIFT, 0x2A}, {SDL_SCANCODE_BACKSLASH, 0x2B},
+    {SDL_SCANCODE_Z, 0x2C}, {SDL_SCANCODE_X, 0x2D}, {SDL_SCANCODE_C, 0x2E}, {SDL_SCANCODE_V, 0x2F},
+    {SDL_SCANCODE_B, 0x30}, {SDL_SCANCODE_N, 0x31}, {SDL_SCANCODE_M, 0x32}, {SDL_SCANCODE_COMMA, 0x33},
+    {SDL_SCANCODE_PERIOD, 0x34}, {SDL_SCANCODE_SLASH, 0x35}, {SDL_SCANCODE_RSHIFT, 0x36},
+    {SDL_SCANCODE_KP_MULTIPLY, 0x37}, {SDL_SCANCODE_LALT, 0x38}, {SDL_SCANCODE_SPACE, 0x39},
+    {SDL_SCANCODE_CAPSLOCK, 0x3A}, {SDL_SCANCODE_F1, 0x3B}, {SDL_SCANCODE_F2, 0x3C}, {SDL_SCANCODE_F3, 0x3D},
+    {SDL_SCANCODE_F4, 0x3E}, {SDL_SCANCODE_F5, 0x3F}, {SDL_SCANCODE_F6, 0x40}, {SDL_SCANCODE_F7, 0x41},
+    {SDL_SCANCODE_F8, 0x42}, {SDL_SCANCODE_F9, 0x43}, {SDL_SCANCODE_F10, 0x44},
+    {SDL_SCANCODE_NUMLOCKCLEAR, 0x45}, {SDL_SCANCODE_SCROLLLOCK, 0x46}, {SDL_SCANCODE_KP_7, 0x47},
+    {SDL_SCANCODE_KP_8, 0x48}, {SDL_SCANCODE_KP_9, 0x49}, {SDL_SCANCODE_KP_MINUS, 0x4A},
+    {SDL_SCANCODE_KP_4, 0x4B}, {SDL_SCANCODE_KP_5, 0x4C}, {SDL_SCANCODE_KP_6, 0x4D},
+    {SDL_SCANCODE_KP_PLUS, 0x4E}, {SDL_SCANCODE_KP_1, 0x4F}, {SDL_SCANCODE_KP_2, 0x50},
+    {SDL_SCANCODE_KP_3, 0x51}, {SDL_SCANCODE_KP_0, 0x52}, {SDL_SCANCODE_KP_PERIOD, 0x53},
+    {SDL_SCANCODE_NONUSBACKSLASH, 0x56}, {SDL_SCANCODE_F11, 0x57}, {SDL_SCANCODE_F12, 0x58},
+    {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_RCTRL, 0x9D}, {SDL_SCANCODE_KP_DIVIDE, 0xB5},
+    {SDL_SCANCODE_PRINTSCREEN, 0xB7}, {SDL_SCANCODE_RALT, 0xB8}, {SDL_SCANCODE_HOME, 0xC7},
+    {SDL_SCANCODE_UP, 0xC8}, {SDL_SCANCODE_PAGEUP, 0xC9}, {SDL_SCANCODE_LEFT, 0xCB},
+    {SDL_SCANCODE_RIGHT, 0xCD}, {SDL_SCANCODE_END, 0xCF}, {SDL_SCANCODE_DOWN, 0xD0},
+    {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_INSERT, 0xD2}, {SDL_SCANCODE_DELETE, 0xD3},
+    {SDL_SCANCODE_LGUI, 0xDB}, {SDL_SCANCODE_RGUI, 0xDC}, {SDL_SCANCODE_APPLICATION, 0xDD},
+};
+
+SDL_Scancode ScancodeOf(int set1) {
+    for (const KeyMapping& key : KEY_MAP)
+        if (key.set1 == set1) return key.sdl;
+    return SDL_SCANCODE_UNKNOWN;
+}
+
+void ShowLastFrame() {
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, nullptr);  // stretched to the whole client area
+    SDL_RenderPresent(renderer);
+}
+
+void AudioCallback(void*, Uint8* stream, int length) {
+    audioMix(audioUser, reinterpret_cast<int16_t*>(stream), length / int(sizeof(int16_t)));
+}
+}  // namespace
+
+bool BackendStart() {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_TIMER) != 0) {
+        std::fprintf(stderr, "vexed-drifts: cannot start SDL: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    return true;
+}
+
+void BackendStop() { SDL_Quit(); }
+
+bool BackendOpenWindow(const char* title, int width, int height) {
+    window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                              SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+    if (window) renderer = SDL_CreateRenderer(window, -1, 0);
+    if (renderer) texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture) {
+        std::fprintf(stderr, "vexed-drifts: cannot open the window: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+void BackendCloseWindow() {
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);
+    texture = nullptr;
+    renderer = nullptr;
+    window = nullptr;
+}
+
+void BackendShowFrame(const uint32_t* pixels, int width, int) {
+    if (!texture) return;
+    SDL_UpdateTexture(texture, nullptr, pixels, width * int(sizeof(uint32_t)));
+    ShowLastFrame();
+}
+
+int BackendPollEvent() {
+    // Every pending message is handled here, so that none piles up; a close request is kept for this call.
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) closePending = true;
+        if (event.type != SDL_WINDOWEVENT) continue;
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) closePending = true;
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            if (texture) ShowLastFrame();
+    }
+    if (!closePending) return 0;
+    closePending = false;
+    return 0x10;
+}
+
+bool BackendReadKeys(uint8_t keys[256]) {
+    SDL_PumpEvents();
+    // Key and text events are not used (the snapshot is): drop them so the queue cannot grow.
+    SDL_FlushEvents(SDL_KEYDOWN, SDL_TEXTINPUT);
+    if (!window || SDL_GetKeyboardFocus() != window) return false;
+    const Uint8* state = SDL_GetKeyboardState(nullptr);
+    std::memset(keys, 0, 256);
+    for (const KeyMapping& key : KEY_MAP)
+        if (state[key.sdl]) keys[key.set1] = 0x80;
+    return true;
+}
+
+char BackendKeyCharacter(int code) {
+    SDL_Scancode scancode = ScancodeOf(code);
+    if (scancode == SDL_SCANCODE_UNKNOWN) return 0;
+    SDL_Keycode key = SDL_GetKeyFromScancode(scancode);  // the current layout's unshifted character
+    if (key < 32 || key > 126) return 0;
+    char c = char(key);
+    SDL_Keymod mod = SDL_GetModState();
+    bool shift = (mod & KMOD_SHIFT) != 0;
+    if (c >= 'a' && c <= 'z') return (shift != ((mod & KMOD_CAPS) != 0)) ? char(c - 32) : c;
+    if (!shift) return c;
+    static const char plain[] = "1234567890-=[];'`\\,./";
+    static const char shifted[] = "!@#$%^&*()_+{}:\"~|<>?";
+    const char* at = std::strchr(plain, c);
+    return at ? shifted[at - plain] : c;
+}
+
+int BackendOpenJoysticks() {
+    joystickCount = 0;
+    for (int i = 0; i < SDL_NumJoysticks() && joystickCount < 16; ++i)
+        if (SDL_Joystick* stick = SDL_JoystickOpen(i)) joysticks[joystickCount++] = stick;
+    return joystickCount;
+}
+
+bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]) {
+    if (n < 0 || n >= joystickCount || !SDL_JoystickGetAttached(joysticks[n])) return false;
+    SDL_JoystickUpdate();
+    auto scale = [](Sint16 value) { return value < 0 ? int(value) * 1000 / 32768 : int(value) * 1000 / 32767; };
+    x = scale(SDL_JoystickGetAxis(joysticks[n], 0));
+    y = scale(SDL_JoystickGetAxis(joysticks[n], 1));
+    int count = SDL_JoystickNumButtons(joysticks[n]);
+    for (int b = 0; b < 32; ++b) buttons[b] = b < count && SDL_JoystickGetButton(joysticks[n], b) ? 0x80 : 0;
+    return true;
+}
+
+void BackendCloseJoysticks() {
+    for (int i = 0; i < joystickCount; ++i) SDL_JoystickClose(joysticks[i]);
+    joystickCount = 0;
+}
+
+int64_t BackendTicks() { return int64_t(SDL_GetPerformanceCounter()); }
+int64_t BackendTickFrequency() { return int64_t(SDL_GetPerformanceFrequency()); }
+
+void BackendWaitUntil(int64_t ticks) {
+    // Sleep through most of the wait and spin only the last millisecond, so the frame cap costs no core.
+    const int64_t frequency = BackendTickFrequency();
+    for (;;) {
+        int64_t left = ticks - BackendTicks();
+        if (left <= 0) return;
+        int64_t milliseconds = left * 1000 / frequency;
+        if (milliseconds >= 2) SDL_Delay(Uint32(milliseconds - 1));
+    }
+}
+
+uint32_t BackendMilliseconds() { return SDL_GetTicks(); }
+void BackendSleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+
+uint32_t BackendRandomSeed() {
+    uint64_t counter = SDL_GetPerformanceCounter();
+    return uint32_t(counter ^ (counter >> 32)) ^ uint32_t(std::hash<std::thread::id>{}(std::this_thread::get_id())) ^ SDL_GetTicks();
+}
+
+void BackendExit(int code) { std::exit(code); }
+
+bool BackendOpenAudio(void (*mix)(void*, int16_t*, int), void* user, std::string& error) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error = SDL_GetError();
+        return false;
+    }
+    audioMix = mix;
+    audioUser = user;
+    SDL_AudioSpec wanted{};
+    wanted.freq = 44100;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 1;
+    wanted.samples = 1024;                       // about 23 ms: an effect is heard at once
+    wanted.callback = AudioCallback;
+    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    if (audioDevice == 0) {
+        error = SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    SDL_PauseAudioDevice(audioDevice, 0);
+    return true;
+}
+
+void BackendCloseAudio() {
+    if (audioDevice == 0) return;
+    SDL_CloseAudioDevice(audioDevice);           // returns once the callback has finished
+    audioDevice = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
