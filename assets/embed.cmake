@@ -1,0 +1,17 @@
+# Build-time script: writes OUTPUT, a C++ source holding every file of DATA_DIR as a byte array and the
+# table EMBEDDED_FILES of assets/embedded.h. Run by the assets library whenever a data file changes.
+file(GLOB files LIST_DIRECTORIES false "${DATA_DIR}/*")
+list(SORT files)
+set(arrays "")
+set(table "")
+set(count 0)
+foreach(path ${files})
+  get_filename_component(name ${path} NAME)
+  file(READ ${path} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
+  string(APPEND arrays "alignas(4) const uint8_t FILE_${count}[] = {\n${bytes}};\n")
+  string(APPEND table "    {\"${name}\", FILE_${count}, sizeof FILE_${count}},\n")
+  math(EXPR count "${count} + 1")
+endforeach()
+file(WRITE ${OUTPUT} "// Generated from assets/data by assets/embed.cmake; do not edit.\n#include \"assets/embedded.h\"\n\nnamespace {\n${arrays}} // namespace\n\nconst EmbeddedNamedFile EMBEDDED_FILES[] = {\n${table}    {nullptr, nullptr, 0},\n};\nconst size_t EMBEDDED_FILE_COUNT = ${count};\n")
