@@ -1,0 +1,116 @@
+// The tune's block output over the one audio device. The callback plays the queued blocks one after another
+// and hands every finished block to a worker thread, which reports it; the report (where the tune renders
+// the block afresh) thus never runs on the device's thread.
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "platform/mixer.h"
+
+namespace {
+
+constexpr int QUEUE_LENGTH = 4;        // the tune keeps two blocks in circulation
+
+struct QueuedBlock {
+    int block;
+    const int16_t* samples;
+    int count;
+};
+
+std::mutex streamMutex;                // guards everything below
+std::condition_variable streamWake;    // wakes the worker: a block was played, or the stream closes
+bool streamOpen, streamPaused, streamClosing;
+void (*doneRoutine)(void* user, int block);
+void* doneUser;
+QueuedBlock queue[QUEUE_LENGTH];       // a ring: queueLength blocks from queueHead
+int queueHead, queueLength, playedSamples;
+int played[QUEUE_LENGTH];              // blocks played and not yet reported, oldest first
+int playedLength;
+std::thread worker;
+
+void ReportPlayedBlocks() {
+    std::unique_lock<std::mutex> lock(streamMutex);
+    for (;;) {
+        streamWake.wait(lock, [] { return streamClosing || playedLength > 0; });
+        if (streamClosing) return;
+        const int block = played[0];
+        std::copy(played + 1, played + playedLength, played);
+        --playedLength;
+        const auto routine = doneRoutine;
+        void* user = doneUser;
+        lock.unlock();
+        routine(user, block);          // the tune renders and queues here, so without the lock
+        lock.lock();
+    }
+}
+
+void CloseStream() {
+    {
+        std::lock_guard<std::mutex> lock(streamMutex);
+        if (!streamOpen) return;
+        streamOpen = false;
+        streamClosing = true;          // drops the queue and what was played but not yet reported
+    }
+    streamWake.notify_one();
+    worker.join();                     // waits for a report under way
+    std::lock_guard<std::mutex> lock(streamMutex);
+    streamClosing = false;
+}
+
+bool OpenStream(void (*done)(void* user, int block), void* user) {
+    std::lock_guard<std::mutex> lock(streamMutex);
+    if (streamOpen || streamClosing || !done || !AudioDeviceOpen()) return false;
+    try {
+        worker = std::thread(ReportPlayedBlocks);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    streamOpen = streamPaused = true;
+    doneRoutine = done;
+    doneUser = user;
+    queueHead = queueLength = playedSamples = playedLength = 0;
+    return true;
+}
+
+bool QueueBlock(int block, const int16_t* samples, int count) {
+    std::lock_guard<std::mutex> lock(streamMutex);
+    // A block counts until it is reported, so a played one still takes its place.
+    if (!streamOpen || !samples || count <= 0 || queueLength + playedLength == QUEUE_LENGTH) return false;
+    queue[(queueHead + queueLength++) % QUEUE_LENGTH] = {block, samples, count};
+    return true;
+}
+
+void ResumeStream() {
+    std::lock_guard<std::mutex> lock(streamMutex);
+    streamPaused = false;
+}
+
+} // namespace
+
+const OutputDevice audioBlockDevice = {OpenStream, QueueBlock, ResumeStream, CloseStream};
+
+void MixBlocks(int32_t* sum, int frames) {
+    bool wake = false;
+    {
+        // Held for at most one addition per frame: the blocks' samples stay put until they are reported.
+        std::lock_guard<std::mutex> lock(streamMutex);
+        if (!streamOpen || streamPaused) return;
+        while (frames > 0 && queueLength > 0) {
+            const QueuedBlock& head = queue[queueHead];
+            const int n = std::min(frames, head.count - playedSamples);
+            for (int f = 0; f < n; ++f) sum[f] += head.samples[playedSamples + f];
+            sum += n;
+            frames -= n;
+            playedSamples += n;
+            if (playedSamples < head.count) break;
+            played[playedLength++] = head.block;
+            queueHead = (queueHead + 1) % QUEUE_LENGTH;
+            --queueLength;
+            playedSamples = 0;
+            wake = true;
+        }
+    }
+    if (wake) streamWake.notify_one();
+}

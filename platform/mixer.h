@@ -1,0 +1,27 @@
+#pragma once
+// The mixer behind the one audio device: sound-effect voices and the tune's block stream, summed with
+// saturation on the device's thread. The main thread starts and stops voices; the device's thread only
+// copies their state under a short lock and plays the copy.
+#include <cstdint>
+
+#include "tune/output_device.h"
+
+constexpr int DEVICE_RATE = 44100;      // samples per second of the device
+constexpr int FULL_GAIN = 32768;        // a voice's amplitude factor 1.0
+
+void MixAudio(void* user, int16_t* out, int frames); // the device's callback: fills out with frames samples
+int VolumeAttenuation(int volume);      // t[volume] of the table, in hundredths of a dB; volume clamped to 0..100
+int VolumeGain(int volume);             // the amplitude factor of t[volume] - 10000, FULL_GAIN for full level
+
+// Voices of samples at rate per second. A handle is never 0 and never names a later voice, so a stale one
+// does nothing. A new voice takes a free slot, else the oldest voice's slot (whose handle then goes stale).
+uintptr_t StartVoice(int owner, bool extra, const int16_t* samples, int count, uint32_t rate, int gain,
+                     bool loop);
+void StopVoice(int owner, bool extra, uintptr_t handle); // stops it if it is owner's voice of that kind
+void SetVoiceGain(uintptr_t handle, int gain);           // a stale handle does nothing
+void ReleaseVoices(int owner);          // stops owner's voices; returns once the device no longer reads their samples
+
+// The block stream (audio_device.cpp): the tune's output over this device, open only while the device is.
+bool AudioDeviceOpen();                 // whether InitSoundEffects opened the device (sound.cpp)
+extern const OutputDevice audioBlockDevice;
+void MixBlocks(int32_t* sum, int frames); // the callback adds the queued blocks' next frames to sum

@@ -1,0 +1,342 @@
+// Sound effects, the mixer and the tune's block output, played through the headless device pumped by hand.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "assets/catalogue.h"
+#include "platform/headless.h"
+#include "platform/mixer.h"
+#include "platform/sound.h"
+
+namespace {
+
+// A RIFF WAVE file (8-bit mono unless said); extra chunks go between "fmt " and "data".
+std::vector<uint8_t> MakeWave(const std::vector<uint8_t>& samples, uint32_t rate = 6000,
+                              const std::string& extraChunks = "", uint16_t channels = 1, uint16_t bits = 8) {
+    std::vector<uint8_t> file;
+    auto text = [&](const std::string& s) { file.insert(file.end(), s.begin(), s.end()); };
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) file.push_back(uint8_t(v >> (8 * i))); };
+    auto u16 = [&](uint16_t v) { file.push_back(uint8_t(v)); file.push_back(uint8_t(v >> 8)); };
+    text("RIFF"); u32(0); text("WAVE");
+    const uint16_t align = uint16_t(channels * bits / 8);
+    text("fmt "); u32(16); u16(1); u16(channels); u32(rate); u32(rate * align); u16(align); u16(bits);
+    text(extraChunks);
+    text("data"); u32(uint32_t(samples.size()));
+    file.insert(file.end(), samples.begin(), samples.end());
+    return file;
+}
+
+bool Load(int id, const std::vector<uint8_t>& samples) {
+    const std::vector<uint8_t> file = MakeWave(samples);
+    return LoadSoundFromMemory(id, file.data(), file.size()) != 0;
+}
+
+// frames of device output, fetched in device-sized buffers
+std::vector<int16_t> Pump(int frames) {
+    std::vector<int16_t> out(size_t(frames), 0);
+    for (int at = 0; at < frames; at += 1024) EXPECT_TRUE(HeadlessPumpAudio(out.data() + at, std::min(1024, frames - at)));
+    return out;
+}
+
+int Highest(const std::vector<int16_t>& out) { return *std::max_element(out.begin(), out.end()); }
+
+int LastSounding(const std::vector<int16_t>& out) {
+    for (int i = int(out.size()) - 1; i >= 0; --i)
+        if (out[i] != 0) return i;
+    return -1;
+}
+
+int FramesFor(int milliseconds) { return milliseconds * 441 / 10; }
+
+// 8-bit sample 200 plays as 72 x 256.
+constexpr uint8_t LOUD = 200;
+constexpr int LOUD_LEVEL = 72 * 256;
+
+class Sound : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HeadlessReset();
+        ASSERT_NE(InitSoundEffects(), 0);
+    }
+    void TearDown() override { ShutdownSoundEffects(); }
+};
+
+TEST(SoundVolume, TableValuesAndClamping) {
+    const int expected[][2] = {{0, 0}, {1, 6000}, {2, 6602}, {10, 8000}, {50, 9397}, {99, 9991}, {100, 10000}};
+    for (const auto& [k, t] : expected) EXPECT_EQ(VolumeAttenuation(k), t) << k;
+    EXPECT_EQ(VolumeAttenuation(150), 10000);
+    EXPECT_EQ(VolumeAttenuation(-5), 0);
+    EXPECT_NEAR(VolumeGain(50), FULL_GAIN * 0.5, FULL_GAIN * 0.001);   // amplitude k / 100 within 0.01 dB
+}
+
+TEST_F(Sound, VolumeSetsTheMainVoiceAndClamps) {
+    ASSERT_TRUE(Load(SOUND_ROUND_START, std::vector<uint8_t>(2625, LOUD)));
+    SetSoundEffectVolume(SOUND_ROUND_START, 50);
+    ASSERT_EQ(StartSoundEffect(SOUND_ROUND_START), 1);
+    EXPECT_NEAR(Highest(Pump(1000)), LOUD_LEVEL / 2, LOUD_LEVEL / 200);
+    SetSoundEffectVolume(SOUND_ROUND_START, 150);        // as 100, on the voice already playing
+    EXPECT_EQ(Highest(Pump(1000)), LOUD_LEVEL);
+    SetSoundEffectVolume(SOUND_ROUND_START, -5);         // as 0: silent
+    EXPECT_EQ(Highest(Pump(1000)), 0);
+    StartSoundEffect(SOUND_ROUND_START);                 // a restart keeps the volume
+    EXPECT_EQ(Highest(Pump(1000)), 0);
+    StartSoundEffectEx(SOUND_ROUND_START, 2);            // extra voices play at the volume read at loading
+    EXPECT_EQ(Highest(Pump(1000)), LOUD_LEVEL);
+}
+
+TEST_F(Sound, RestartIsOneVoiceEndingAfterTheSecondStart) {
+    ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(5263, LOUD)));
+    ASSERT_EQ(StartSoundEffect(SOUND_LAUNCH), 1);
+    std::vector<int16_t> out = Pump(FramesFor(100));
+    ASSERT_EQ(StartSoundEffect(SOUND_LAUNCH), 1);
+    const std::vector<int16_t> rest = Pump(FramesFor(1200));
+    out.insert(out.end(), rest.begin(), rest.end());
+    EXPECT_EQ(Highest(out), LOUD_LEVEL);                    // never two voices at once
+    EXPECT_EQ(LastSounding(out) * 1000 / 44100, 977);
+}
+
+TEST_F(Sound, ExtraVoicesOverlap) {
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(7160, 150)));
+    const int level = 22 * 256;
+    const uintptr_t first = StartSoundEffectEx(SOUND_BLAST, 2);
+    const std::vector<int16_t> alone = Pump(FramesFor(100));
+    const uintptr_t second = StartSoundEffectEx(SOUND_BLAST, 2);
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(second, 0u);
+    EXPECT_NE(first, second);
+    const std::vector<int16_t> both = Pump(FramesFor(1000));
+    const std::vector<int16_t> tail = Pump(FramesFor(200));
+    EXPECT_EQ(Highest(alone), level);
+    EXPECT_EQ(*std::min_element(both.begin(), both.end()), 2 * level);
+    EXPECT_EQ(tail[FramesFor(150)], level);              // the first has ended at 1193 ms, the second plays on
+    EXPECT_EQ(LastSounding(tail) * 1000 / 44100 + 1100, 1293);
+}
+
+TEST_F(Sound, StopsReachOnlyTheirOwnVoices) {
+    ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(5263, 130)));   // 2 x 256
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(7160, 132)));    // 4 x 256
+    StartSoundEffect(SOUND_LAUNCH);
+    StartSoundEffect(SOUND_BLAST);
+    const uintptr_t blast = StartSoundEffectEx(SOUND_BLAST, 2);
+    StartSoundEffectEx(SOUND_BLAST, 2);
+    EXPECT_EQ(Pump(100)[50], (2 + 3 * 4) * 256);
+    StopSoundEffect(SOUND_BLAST);                        // the main voice only
+    EXPECT_EQ(Pump(100)[50], (2 + 2 * 4) * 256);
+    StopSoundVoice(SOUND_LAUNCH, blast);                 // another sound's handle
+    StopSoundVoice(SOUND_BLAST, blast + 1000);           // a handle never given
+    EXPECT_EQ(Pump(100)[50], (2 + 2 * 4) * 256);
+    StopSoundVoice(SOUND_BLAST, blast);
+    EXPECT_EQ(Pump(100)[50], (2 + 4) * 256);
+    StopSoundVoice(SOUND_LAUNCH, 0);                     // handle 0 names the main voice
+    EXPECT_EQ(Pump(100)[50], 4 * 256);
+}
+
+TEST_F(Sound, StaleHandleNeverReachesALaterVoice) {
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(60, 129)));      // 10 ms at 256
+    const uintptr_t stale = StartSoundEffectEx(SOUND_BLAST, 2);
+    Pump(FramesFor(20));                                 // it has finished
+    for (int i = 0; i < 100; ++i) StartSoundEffectEx(SOUND_BLAST, 2 | 1);   // more voices than the mixer holds
+    const int level = Pump(100)[50];
+    EXPECT_GT(level, 0);
+    StopSoundVoice(SOUND_BLAST, stale);
+    EXPECT_EQ(Pump(100)[50], level);
+    const uintptr_t dropped = StartSoundEffectEx(SOUND_BLAST, 2 | 1);
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(60, 130)));      // reloading drops every voice
+    EXPECT_EQ(Highest(Pump(100)), 0);
+    StartSoundEffectEx(SOUND_BLAST, 2 | 1);
+    StopSoundVoice(SOUND_BLAST, dropped);
+    EXPECT_EQ(Highest(Pump(100)), 2 * 256);
+}
+
+TEST_F(Sound, LoopsUntilStopped) {
+    ASSERT_TRUE(Load(SOUND_PICKUP_FIRST, std::vector<uint8_t>(60, LOUD)));
+    StartSoundEffectEx(SOUND_PICKUP_FIRST, 1);
+    const std::vector<int16_t> out = Pump(FramesFor(300));   // three times its length
+    EXPECT_EQ(*std::min_element(out.begin(), out.end()), LOUD_LEVEL);
+    StopSoundEffect(SOUND_PICKUP_FIRST);
+    EXPECT_EQ(Highest(Pump(1000)), 0);
+}
+
+TEST_F(Sound, ResamplesByStraightLinesNotStairSteps) {
+    std::vector<uint8_t> source(60);
+    for (size_t i = 0; i < source.size(); ++i) source[i] = i % 2 ? 255 : 0;   // full-scale steps
+    ASSERT_TRUE(Load(SOUND_PICKUP_FIRST, source));
+    StartSoundEffect(SOUND_PICKUP_FIRST);
+    const std::vector<int16_t> out = Pump(400);          // 54 source samples
+    for (size_t f = 0; f < out.size(); ++f) {
+        const double at = double(f) * 6000 / 44100, fraction = at - std::floor(at);
+        const double a = (source[size_t(at)] - 128) * 256.0, b = (source[size_t(at) + 1] - 128) * 256.0;
+        ASSERT_NEAR(out[f], a + (b - a) * fraction, 3.0) << f;
+    }
+}
+
+TEST_F(Sound, SumsSaturate) {
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(600, 255)));
+    for (int i = 0; i < 3; ++i) StartSoundEffectEx(SOUND_BLAST, 2);
+    const std::vector<int16_t> high = Pump(500);
+    EXPECT_EQ(*std::min_element(high.begin(), high.end()), 32767);
+    Pump(5000);
+    ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(600, 0)));
+    for (int i = 0; i < 3; ++i) StartSoundEffectEx(SOUND_LAUNCH, 2);
+    const std::vector<int16_t> low = Pump(500);
+    EXPECT_EQ(*std::max_element(low.begin(), low.end()), -32768);
+}
+
+TEST_F(Sound, LoadingWalksChunksAndRefusesWhatItCannotRead) {
+    const std::string list = std::string("LIST", 4) + std::string("\x04\0\0\0", 4) + "INFO";
+    std::vector<uint8_t> file = MakeWave(std::vector<uint8_t>(101, LOUD), 6000, list);
+    EXPECT_EQ(LoadSoundFromMemory(SOUND_LAUNCH, file.data(), file.size()), 1);
+    EXPECT_EQ(StartSoundEffect(SOUND_LAUNCH), 1);
+    EXPECT_EQ(LoadSoundFromMemory(SOUND_LAUNCH, file.data(), file.size() - 1), 0);   // data runs past the end
+    EXPECT_EQ(StartSoundEffect(SOUND_LAUNCH), 0);       // a failed load leaves the id empty ...
+    EXPECT_EQ(Highest(Pump(500)), 0);                       // ... and silences what it held
+    std::memcpy(file.data(), "RIFX", 4);
+    EXPECT_EQ(LoadSoundFromMemory(SOUND_LAUNCH, file.data(), file.size()), 0);
+    // 16-bit stereo at the device rate plays as the mean of its channels: (-1000 + 3000) / 2.
+    file = MakeWave({0x18, 0xFC, 0xB8, 0x0B, 0x18, 0xFC, 0xB8, 0x0B}, 44100, "", 2, 16);
+    EXPECT_EQ(LoadSoundFromMemory(SOUND_LAUNCH, file.data(), file.size()), 1);
+    StartSoundEffect(SOUND_LAUNCH);
+    EXPECT_EQ(Pump(1)[0], 1000);
+    EXPECT_EQ(StartSoundEffectEx(103, 2), 0u);           // nothing under the id: nothing happens
+    StopSoundEffect(103);
+    StopSoundVoice(103, 1);
+    SetSoundEffectVolume(103, 50);
+}
+
+// The tune's side: blocks reported on the device's worker, in order, and never after close.
+struct Reports {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int> blocks;
+    std::vector<std::thread::id> threads;
+    std::vector<int16_t> samples[2];
+
+    bool WaitFor(size_t count) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return blocks.size() >= count; });
+    }
+};
+
+void Refill(void* user, int block) {
+    auto* reports = static_cast<Reports*>(user);
+    {
+        std::lock_guard<std::mutex> lock(reports->mutex);
+        reports->blocks.push_back(block);
+        reports->threads.push_back(std::this_thread::get_id());
+    }
+    audioBlockDevice.queue(block, reports->samples[block].data(), 700);
+    reports->changed.notify_all();
+}
+
+class BlockStream : public Sound {
+protected:
+    Reports reports;
+    void SetUp() override {
+        Sound::SetUp();
+        reports.samples[0].assign(700, 1000);
+        reports.samples[1].assign(700, 2000);
+        ASSERT_TRUE(audioBlockDevice.open(Refill, &reports));
+        ASSERT_TRUE(audioBlockDevice.queue(0, reports.samples[0].data(), 700));
+        ASSERT_TRUE(audioBlockDevice.queue(1, reports.samples[1].data(), 700));
+    }
+};
+
+TEST_F(BlockStream, PlaysInOrderAndRefillsOnTheWorker) {
+    EXPECT_EQ(Highest(Pump(3000)), 0);                      // paused until resumed
+    ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(5263, 130)));
+    StartSoundEffect(SOUND_LAUNCH);                      // effects mix on top of the blocks
+    audioBlockDevice.resume();
+    std::vector<int16_t> out;
+    for (size_t played = 1; played <= 4; ++played) {
+        const std::vector<int16_t> part = Pump(700);
+        out.insert(out.end(), part.begin(), part.end());
+        ASSERT_TRUE(reports.WaitFor(played));
+    }
+    EXPECT_EQ(reports.blocks, (std::vector<int>{0, 1, 0, 1}));
+    for (std::thread::id id : reports.threads) EXPECT_NE(id, std::this_thread::get_id());
+    for (size_t f = 0; f < out.size(); ++f) ASSERT_EQ(out[f], (f / 700 % 2 ? 2000 : 1000) + 512) << f;
+}
+
+TEST_F(BlockStream, NothingIsReportedAfterClose) {
+    audioBlockDevice.resume();
+    Pump(700);
+    ASSERT_TRUE(reports.WaitFor(1));
+    Pump(300);                                           // block 1 is part played
+    audioBlockDevice.close();
+    const size_t reported = reports.blocks.size();
+    EXPECT_EQ(Highest(Pump(3000)), 0);                      // the queue is gone
+    EXPECT_FALSE(audioBlockDevice.queue(0, reports.samples[0].data(), 700));
+    audioBlockDevice.close();                            // a second close does nothing
+    EXPECT_EQ(reports.blocks.size(), reported);
+    EXPECT_TRUE(audioBlockDevice.open(Refill, &reports));   // and the device opens again
+}
+
+TEST_F(BlockStream, ShutdownClosesTheStream) {
+    audioBlockDevice.resume();
+    ShutdownSoundEffects();
+    int16_t out[16];
+    EXPECT_FALSE(HeadlessPumpAudio(out, 16));
+    EXPECT_FALSE(audioBlockDevice.queue(0, reports.samples[0].data(), 700));
+    audioBlockDevice.close();
+    EXPECT_TRUE(reports.blocks.empty());
+}
+
+TEST(SoundWithoutDevice, RunsSilentlyAndSaysWhyOnce) {
+    HeadlessReset();
+    HeadlessSetAudioAvailable(false);
+    ::testing::internal::CaptureStderr();
+    EXPECT_NE(InitSoundEffects(), 0);
+    const std::vector<uint8_t> file = MakeWave(std::vector<uint8_t>(600, LOUD));
+    EXPECT_EQ(LoadSoundFromMemory(SOUND_LAUNCH, file.data(), file.size()), 1);
+    EXPECT_EQ(StartSoundEffect(SOUND_LAUNCH), 1);
+    EXPECT_NE(StartSoundEffectEx(SOUND_LAUNCH, 2), 0u);
+    Reports reports;
+    EXPECT_FALSE(audioBlockDevice.open(Refill, &reports)); // the tune is silent without a word
+    audioBlockDevice.close();
+    ShutdownSoundEffects();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("no sound"), std::string::npos);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    int16_t out[16];
+    EXPECT_FALSE(HeadlessPumpAudio(out, 16));
+    HeadlessSetAudioAvailable(true);
+}
+
+// The device's thread mixes while the main thread starts, stops, reloads and streams.
+TEST_F(Sound, DeviceThreadRunsAlongsideTheMainThread) {
+    Reports reports;
+    reports.samples[0].assign(700, 100);
+    reports.samples[1].assign(700, -100);
+    ASSERT_TRUE(audioBlockDevice.open(Refill, &reports));
+    audioBlockDevice.queue(0, reports.samples[0].data(), 700);
+    audioBlockDevice.queue(1, reports.samples[1].data(), 700);
+    audioBlockDevice.resume();
+    std::atomic<bool> stop{false};
+    std::thread device([&] {
+        int16_t out[512];
+        while (!stop) HeadlessPumpAudio(out, 512);
+    });
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(size_t(100 + round), uint8_t(round))));
+        StartSoundEffect(SOUND_BLAST);
+        const uintptr_t voice = StartSoundEffectEx(SOUND_BLAST, 2 | (round & 1));
+        SetSoundEffectVolume(SOUND_BLAST, round % 101);
+        if (round % 3 == 0) StopSoundVoice(SOUND_BLAST, voice);
+        if (round % 5 == 0) StopSoundEffect(SOUND_BLAST);
+    }
+    ASSERT_TRUE(reports.WaitFor(4));
+    audioBlockDevice.close();
+    stop = true;
+    device.join();
+}
+
+} // namespace
