@@ -29,7 +29,7 @@ struct RoundState {
     int32_t roundOver;
     int32_t keyFireHeld, padFireHeld;
     uint32_t lastAutoFireMs;
-    intptr_t lastBlastVoice;        // handle of the latest strike blast; 0 until the first
+    uintptr_t lastBlastVoice;       // handle of the latest strike blast; 0 until the first
 };
 
 extern GameState game;
