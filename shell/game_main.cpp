@@ -74,6 +74,22 @@ void EndFrame() {
     SleepMilliseconds(10);
 }
 
+void ReadFireKeys() {
+    if (IsKeyDown(KEY_LEFT_CONTROL)) game.leaveLoop = 1;
+    if (joystickCount > 0) {
+        SampleJoystick(0);
+        if (IsJoystickButtonDown(0, 1)) game.leaveLoop = 1;
+    }
+}
+
+void DrawTurningBackground(uint32_t now) {
+    ClearFrame(0);
+    BeginTransformedBatch();
+    DrawBackground();
+    EndTransformedBatch();
+    UpdateStarSpin(now);
+}
+
 int RunAttractFrame() {
     uint32_t now = NowMilliseconds();
     if (PollWindowEvent() == EVENT_CLOSE) ExitGame();
@@ -87,16 +103,8 @@ int RunAttractFrame() {
         SleepMilliseconds(100);
         ExitGame();
     }
-    if (IsKeyDown(KEY_LEFT_CONTROL)) game.leaveLoop = 1;
-    if (joystickCount > 0) {
-        SampleJoystick(0);
-        if (IsJoystickButtonDown(0, 1)) game.leaveLoop = 1;
-    }
-    ClearFrame(0);
-    BeginTransformedBatch();
-    DrawBackground();
-    EndTransformedBatch();
-    UpdateStarSpin(now);
+    ReadFireKeys();
+    DrawTurningBackground(now);
     if (Elapsed(now, pageStartMs, 20000)) {
         pageStartMs = NowMilliseconds();
         attractPage = (attractPage + 1) % 4;

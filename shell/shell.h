@@ -12,6 +12,8 @@ extern uint32_t pageStartMs, blinkStartMs;
 void ResetShellState();        // start-up: every shell global back to its initial value
 void StartUp();                // start-up steps up to the music; then the attract mode begins
 void EndFrame();               // end of every frame: present, then sleep 10 ms
+void ReadFireKeys();           // attract and name-entry frames: left Control or joystick 0 button 1 sets leaveLoop
+void DrawTurningBackground(uint32_t now); // attract and name-entry frames: clear, the background in its batch, the spin step
 void RunAttractMode();         // entry B: ResetGameState, a fresh page timer, the attract loop; returns when fire starts a game
 int RunAttractFrame();         // one pass of the attract loop; 1 when fire set leaveLoop
 void RunGame();                // the play loop from round 1 to the hand-over (end-of-game check or attract page 0)
