@@ -1,0 +1,190 @@
+// The sound chip: rate tables, oscillator, envelope, sync, voice 3 off, mixing and saturation.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "tune/sid_player.h"
+
+namespace {
+
+SidPlayer player;
+
+void Reset() {
+    std::memset(&player, 0, sizeof player);
+    SidReset(player, MixRate);
+}
+
+std::vector<int16_t> Render(int count) {
+    std::vector<int16_t> samples(count);
+    RenderSamples(player, samples.data(), count);
+    return samples;
+}
+
+void SetFrequency(int voice, uint16_t frequency) {
+    WriteSidRegister(player, voice * 7, uint8_t(frequency));
+    WriteSidRegister(player, voice * 7 + 1, uint8_t(frequency >> 8));
+}
+
+TEST(TuneChip, RateTablesAndFactorsAt44100) {
+    const int32_t attack[16] = {168867, 47495, 24124, 15998, 10200, 6908, 5692, 4855,
+                                3877,   1555,  777,   486,   389,   129,  77,   48};
+    const int32_t release[16] = {42660, 15468, 7857, 5210, 3322, 2250, 1853, 1581,
+                                 1262,  506,   253,  158,  126,  42,   25,   15};
+    Reset();
+    EXPECT_EQ(player.chip.stepFactor, 359);
+    EXPECT_EQ(player.chip.cutoffFactor, 32);
+    for (int i = 0; i < 16; i++) {
+        EXPECT_EQ(player.chip.attackRates[i], attack[i]) << i;
+        EXPECT_EQ(player.chip.releaseRates[i], release[i]) << i;
+    }
+    for (const SidVoice& voice : player.chip.voices) EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
+}
+
+TEST(TuneChip, FrequencyGivesStepAndTone) {
+    Reset();
+    SetFrequency(0, 7382);
+    Render(1);
+    EXPECT_EQ(player.chip.voices[0].step, 2650138u);
+    EXPECT_NEAR(2650138.0 * MixRate / (1 << 28), 435.4, 0.05);
+    EXPECT_EQ(player.chip.voices[0].phase, 2650138u);
+}
+
+TEST(TuneChip, ResonanceGivesDamping) {
+    const int32_t damping[16] = {307, 296, 286, 276, 266, 256, 245, 235, 225, 215, 204, 194, 184, 174, 163, 153};
+    Reset();
+    for (int resonance = 0; resonance < 16; resonance++) {
+        WriteSidRegister(player, 23, uint8_t(resonance << 4));
+        Render(1);
+        EXPECT_EQ(player.chip.filter.damping, damping[resonance]);
+    }
+}
+
+TEST(TuneChip, AttackZeroPeaksOnSample100AndDecaysToSustain) {
+    Reset();
+    WriteSidRegister(player, 4, 0x01); // gate, no waveform
+    WriteSidRegister(player, 6, 0xF0); // sustain 15
+    Render(99);
+    EXPECT_LT(player.chip.voices[0].envelope, 0xFFFFFF);
+    EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_ATTACK);
+    Render(1);
+    EXPECT_EQ(player.chip.voices[0].envelope, 0xFFFFFF);
+    EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_DECAY);
+    Render(2000);
+    EXPECT_EQ(player.chip.voices[0].envelope, 0xF00000);
+    EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_SUSTAIN);
+
+    WriteSidRegister(player, 4, 0x01); // gate again while sustaining: no new attack
+    EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_SUSTAIN);
+}
+
+TEST(TuneChip, ReleaseStopsAtItsFloorEvenFromBelow) {
+    Reset();
+    WriteSidRegister(player, 5, 0xF0); // slowest attack: 48 per sample
+    WriteSidRegister(player, 4, 0x01);
+    Render(10);
+    EXPECT_EQ(player.chip.voices[0].envelope, 480);
+    WriteSidRegister(player, 4, 0x00);
+    EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_RELEASE);
+    Render(1);
+    EXPECT_EQ(player.chip.voices[0].envelope, 0x40000);
+    WriteSidRegister(player, 4, 0x01); // gate from release restarts the attack
+    EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_ATTACK);
+}
+
+// Every voice starts in the attack phase: all three climb to full together. The high-pass output at
+// cutoff 0 is the filter's input itself.
+TEST(TuneChip, FullVoicesWithoutWaveformAddTheirMaximumUnlessVoiceThreeIsOff) {
+    for (uint8_t routing : {0x00, 0x04}) {
+        Reset();
+        for (int voice = 0; voice < 3; voice++) WriteSidRegister(player, voice * 7 + 5, 0x0F); // slow decay
+        WriteSidRegister(player, 23, routing);
+        WriteSidRegister(player, 24, 0x41); // high-pass, volume 1
+        EXPECT_EQ(Render(100).back(), 3 * 507);
+        WriteSidRegister(player, 24, 0xC1); // voice 3 off: heard neither directly nor through the filter
+        EXPECT_EQ(Render(1).back(), 2 * 507) << int(routing);
+    }
+}
+
+TEST(TuneChip, PulseWidthUsesTwelveBits) {
+    Reset();
+    WriteSidRegister(player, 2, 0xFF);
+    WriteSidRegister(player, 3, 0xFF);
+    Render(1);
+    EXPECT_EQ(player.chip.voices[0].pulseThreshold, 0x0FFF0000u);
+}
+
+TEST(TuneChip, PhaseZeroGivesZeroTriangleAndSawtoothAndFullPulse) {
+    // Frequency 0 keeps the phase at 0. Voices 2 and 3 add 507 each.
+    const struct { uint8_t control; int16_t sample; } waves[] = {{0x11, -512}, {0x21, -512}, {0x41, 507}};
+    for (const auto& wave : waves) {
+        Reset();
+        WriteSidRegister(player, 4, wave.control);
+        for (int voice = 0; voice < 3; voice++) WriteSidRegister(player, voice * 7 + 6, 0xF0);
+        WriteSidRegister(player, 24, 0x01);
+        std::vector<int16_t> samples = Render(100);
+        EXPECT_EQ(player.chip.voices[0].phase, 0u);
+        EXPECT_EQ(samples[99], wave.sample + 2 * 507) << int(wave.control);
+    }
+}
+
+TEST(TuneChip, SyncedVoiceOneTakesVoiceThreesPreviousPhase) {
+    Reset();
+    SetFrequency(0, 1000);
+    SetFrequency(2, 30000);
+    WriteSidRegister(player, 4, 0x02); // voice 1 synced to voice 3
+    Render(1);
+    int synced = 0;
+    for (int i = 0; i < 2000; i++) {
+        SidVoice before1 = player.chip.voices[0], before3 = player.chip.voices[2];
+        Render(1);
+        const SidVoice& voice1 = player.chip.voices[0];
+        if (before3.phase < before3.step) {
+            EXPECT_EQ(voice1.phase, uint32_t(uint64_t(before3.phase) * voice1.step / before3.step));
+            synced++;
+        } else {
+            EXPECT_EQ(voice1.phase, (before1.phase + voice1.step) & 0x0FFFFFFF);
+        }
+    }
+    EXPECT_GT(synced, 10);
+}
+
+// The noise register clocks once per change of phase bits 23-27, whether the voice plays the noise or not.
+TEST(TuneChip, NoiseClocksAgreeWhetherHeardOrNot) {
+    SidVoice voices[2];
+    for (uint8_t control : {0x01, 0x81}) {
+        Reset();
+        SetFrequency(0, 2000);
+        WriteSidRegister(player, 4, control);
+        Render(SamplesPerFrame);
+        SetFrequency(0, 40000);
+        Render(SamplesPerFrame);
+        voices[control >> 7] = player.chip.voices[0];
+    }
+    EXPECT_EQ(voices[0].noiseRegister, voices[1].noiseRegister);
+    EXPECT_EQ(voices[0].noiseOutput, voices[1].noiseOutput);
+    EXPECT_NE(voices[0].noiseRegister, 0xFFFFFFu);
+}
+
+TEST(TuneChip, ResonantFilterSaturatesInsteadOfWrapping) {
+    Reset();
+    // Three square waves in step near the cutoff frequency, through the band-pass at full resonance.
+    for (int voice = 0; voice < 3; voice++) {
+        SetFrequency(voice, 60000);
+        WriteSidRegister(player, voice * 7 + 3, 0x08);
+        WriteSidRegister(player, voice * 7 + 4, 0x41);
+        WriteSidRegister(player, voice * 7 + 6, 0xF0);
+    }
+    WriteSidRegister(player, 22, 0x40);
+    WriteSidRegister(player, 23, 0xF7);
+    WriteSidRegister(player, 24, 0x2F);
+    std::vector<int16_t> samples = Render(4000);
+    int clipped = 0;
+    for (size_t i = 1; i < samples.size(); i++) {
+        clipped += samples[i] == 32767 || samples[i] == -32768;
+        ASSERT_LT(std::abs(samples[i] - samples[i - 1]), 40000) << i;
+    }
+    EXPECT_GT(clipped, 0);
+}
+
+} // namespace
