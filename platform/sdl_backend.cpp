@@ -5,14 +5,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <thread>
 
 #include "platform/backend.h"
 
 namespace {
 SDL_Window* window;
-SDL_Renderer* renderer;
+SDL_Renderer* renderer;          // a graphics card's renderer, when there is one ...
 SDL_Texture* texture;
+SDL_Surface* frameSurface;       // ... else the back buffer is copied into the window's own surface
+const uint32_t* framePixels;
 bool closePending;
 SDL_Joystick* joysticks[16];
 int joystickCount;
@@ -65,10 +68,34 @@ SDL_Scancode ScancodeOf(int set1) {
     return SDL_SCANCODE_UNKNOWN;
 }
 
+// A renderer that the processor emulates (an X server without a graphics card, a remote display) costs
+// far more than copying into the window's surface, so only a real graphics card's renderer is used.
+bool RendererIsEmulated(SDL_Renderer* candidate) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(candidate, &info) != 0 || !(info.flags & SDL_RENDERER_ACCELERATED)) return true;
+    if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+    using GetString = const unsigned char* (*)(unsigned);
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = getString ? getString(0x1F01) : nullptr;  // GL_RENDERER
+    if (!name) return true;
+    const char* text = reinterpret_cast<const char*>(name);
+    return std::strstr(text, "llvmpipe") || std::strstr(text, "softpipe") || std::strstr(text, "Software");
+}
+
 void ShowLastFrame() {
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);  // stretched to the whole client area
-    SDL_RenderPresent(renderer);
+    if (renderer) {
+        SDL_RenderClear(renderer);
+        SDL_RenderCopy(renderer, texture, nullptr, nullptr);  // stretched to the whole client area
+        SDL_RenderPresent(renderer);
+        return;
+    }
+    SDL_Surface* target = SDL_GetWindowSurface(window);   // remade by SDL after a resize
+    if (!target || !frameSurface) return;
+    if (target->w == frameSurface->w && target->h == frameSurface->h)
+        SDL_BlitSurface(frameSurface, nullptr, target, nullptr);
+    else
+        SDL_BlitScaled(frameSurface, nullptr, target, nullptr);
+    SDL_UpdateWindowSurface(window);
 }
 
 void AudioCallback(void*, Uint8* stream, int length) {
@@ -77,6 +104,7 @@ void AudioCallback(void*, Uint8* stream, int length) {
 }  // namespace
 
 bool BackendStart() {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");  // the window-surface path copies straight to the window
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_TIMER) != 0) {
         std::fprintf(stderr, "vexed-drifts: cannot start SDL: %s\n", SDL_GetError());
         return false;
@@ -90,8 +118,13 @@ void BackendStop() { SDL_Quit(); }
 bool BackendOpenWindow(const char* title, int width, int height) {
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
-    if (window) renderer = SDL_CreateRenderer(window, -1, 0);
+    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+    if (renderer && RendererIsEmulated(renderer)) {
+        SDL_DestroyRenderer(renderer);
+        renderer = nullptr;
+    }
     if (renderer) texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture && window && SDL_GetWindowSurface(window)) return true;
     if (!texture) {
         std::fprintf(stderr, "vexed-drifts: cannot open the window: %s\n", SDL_GetError());
         return false;
@@ -100,6 +133,9 @@ bool BackendOpenWindow(const char* title, int width, int height) {
 }
 
 void BackendCloseWindow() {
+    if (frameSurface) SDL_FreeSurface(frameSurface);
+    frameSurface = nullptr;
+    framePixels = nullptr;
     if (texture) SDL_DestroyTexture(texture);
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
@@ -108,9 +144,15 @@ void BackendCloseWindow() {
     window = nullptr;
 }
 
-void BackendShowFrame(const uint32_t* pixels, int width, int) {
-    if (!texture) return;
-    SDL_UpdateTexture(texture, nullptr, pixels, width * int(sizeof(uint32_t)));
+void BackendShowFrame(const uint32_t* pixels, int width, int height) {
+    if (texture) {
+        SDL_UpdateTexture(texture, nullptr, pixels, width * int(sizeof(uint32_t)));
+    } else if (pixels != framePixels) {
+        if (frameSurface) SDL_FreeSurface(frameSurface);
+        frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
+                                                          width * int(sizeof(uint32_t)), SDL_PIXELFORMAT_XBGR8888);
+        framePixels = pixels;
+    }
     ShowLastFrame();
 }
 
@@ -122,7 +164,7 @@ int BackendPollEvent() {
         if (event.type != SDL_WINDOWEVENT) continue;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) closePending = true;
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-            if (texture) ShowLastFrame();
+            ShowLastFrame();
     }
     if (!closePending) return 0;
     closePending = false;
@@ -184,13 +226,14 @@ int64_t BackendTicks() { return int64_t(SDL_GetPerformanceCounter()); }
 int64_t BackendTickFrequency() { return int64_t(SDL_GetPerformanceFrequency()); }
 
 void BackendWaitUntil(int64_t ticks) {
-    // Sleep through most of the wait and spin only the last millisecond, so the frame cap costs no core.
+    // Sleep through the wait but its last half millisecond, which is spun, so the cap costs next to no
+    // processor time and still releases the frame on time.
     const int64_t frequency = BackendTickFrequency();
     for (;;) {
         int64_t left = ticks - BackendTicks();
         if (left <= 0) return;
-        int64_t milliseconds = left * 1000 / frequency;
-        if (milliseconds >= 2) SDL_Delay(Uint32(milliseconds - 1));
+        int64_t microseconds = left * 1000000 / frequency;
+        if (microseconds > 500) std::this_thread::sleep_for(std::chrono::microseconds(microseconds - 500));
     }
 }
 
