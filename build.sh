@@ -4,13 +4,20 @@
 #   ./build.sh test        install what is missing, build, run every test
 #   ./build.sh sanitize    the tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   ./build.sh threads     the threaded tests under ThreadSanitizer
-#   ./build.sh bench       the benchmarks (Release build)
+#   ./build.sh bench       every benchmark (Release build)
+#   ./build.sh fuzz        the libFuzzer targets (clang, ASan + UBSan), a fixed number of runs each
+#   ./build.sh soak        100,000 frames of scripted play under ASan + UBSan: memory flat, lists bounded
+#   ./build.sh screenshots the README's pictures, made again from the headless game into docs/screenshots
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
 jobs=$(nproc)
 
 packages=(g++ cmake ninja-build pkg-config libsdl2-dev libgtest-dev libbenchmark-dev cc65)
+case "$mode" in
+  test) packages+=(desktop-file-utils) ;;  # the install check validates the desktop entry
+  fuzz) packages+=(clang libclang-rt-14-dev) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -45,16 +52,64 @@ case "$mode" in
     ;;
   threads)
     configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVD_SANITIZE=thread -DVD_BUILD_GAME=OFF -DVD_BUILD_BENCH=OFF
-    ninja -C build-tsan -j"$jobs" test_platform_sound test_tune_player
-    TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^test_(platform_sound|tune_player)$'
+    ninja -C build-tsan -j"$jobs" test_platform_sound test_tune_player test_tune_stream
+    TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^test_(platform_sound|tune_player|tune_stream)$'
     ;;
   bench)
     configure build-bench -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_TESTS=OFF -DVD_BUILD_GAME=OFF
     ninja -C build-bench -j"$jobs"
     for b in build-bench/bench/bench_*; do "$b"; done
     ;;
+  fuzz)
+    configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DVD_FUZZ=ON -DVD_SANITIZE=address,undefined -DVD_BUILD_GAME=OFF -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF
+    targets=(bitmap wave tune cpu)
+    ninja -C build-fuzz -j"$jobs" fuzz-seeds "${targets[@]/#/fuzz_}"
+    rm -rf build-fuzz/seeds build-fuzz/artifacts
+    build-fuzz/tests/fuzz/fuzz-seeds build-fuzz/seeds
+    mkdir -p build-fuzz/artifacts
+    # Runs per target, set so that each takes about a minute on one core; the time limit only guards CI.
+    declare -A runs=([bitmap]=200000 [wave]=200000 [tune]=12000 [cpu]=50000)
+    passed=0 failed=0
+    for t in "${targets[@]}"; do
+      fuzzer=build-fuzz/tests/fuzz/fuzz_$t
+      mkdir -p "build-fuzz/corpus/$t"
+      ok=1
+      # Inputs that once failed are replayed first; tests/fuzz/regressions/<target>/ keeps them.
+      if compgen -G "tests/fuzz/regressions/$t/*" >/dev/null; then
+        "$fuzzer" -timeout=10 tests/fuzz/regressions/$t/* >"build-fuzz/$t-regressions.log" 2>&1 || ok=0
+      fi
+      start=$SECONDS
+      "$fuzzer" -runs="${runs[$t]}" -seed=1 -timeout=10 -rss_limit_mb=2048 -max_total_time=150 \
+        -artifact_prefix="build-fuzz/artifacts/$t-" -print_final_stats=1 \
+        "build-fuzz/corpus/$t" "build-fuzz/seeds/$t" >"build-fuzz/$t.log" 2>&1 || ok=0
+      executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "build-fuzz/$t.log")
+      if [ $ok = 1 ]; then
+        passed=$((passed + 1))
+        echo "fuzz_$t: ${executed:-0} runs in $((SECONDS - start)) s, no fault"
+      else
+        failed=$((failed + 1))
+        echo "fuzz_$t: FAULT (input saved in build-fuzz/artifacts/; copy it to tests/fuzz/regressions/$t/)"
+        tail -n 60 "build-fuzz/$t-regressions.log" "build-fuzz/$t.log" 2>/dev/null || true
+      fi
+    done
+    echo "fuzz: $passed passed, $failed failed"
+    [ "$failed" = 0 ]
+    ;;
+  soak)
+    # Optimised, unlike the sanitize job: the software renderer at -O0 would take far too long.
+    configure build-soak -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVD_SANITIZE=address,undefined -DVD_BUILD_GAME=OFF -DVD_BUILD_BENCH=OFF
+    ninja -C build-soak -j"$jobs" test_soak
+    VD_SOAK_FRAMES=100000 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --test-dir build-soak --verbose --timeout 1800 -R '^test_soak$'
+    ;;
+  screenshots)
+    configure build -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF
+    ninja -C build -j"$jobs" screenshots
+    ./build/tools/screenshots docs/screenshots
+    ;;
   *)
-    echo "usage: $0 [play|test|sanitize|threads|bench]" >&2
+    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots]" >&2
     exit 2
     ;;
 esac
