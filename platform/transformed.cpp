@@ -97,16 +97,24 @@ struct Setup {
     uint32_t destinationLoss;  // 0..256: how much of the destination a fully covered pixel gives up
 };
 
-// Draws one span of count pixels; (tx, ty) is the 16.16 texel coordinate of its first pixel (for
-// nearest sampling already moved by half a texel, so that truncation rounds).
+// One row's pixels of a quad: count pixels from target on; (tx, ty) is the 16.16 texel coordinate of
+// the first (for nearest sampling already moved by half a texel, so that truncation rounds).
+struct Span {
+    uint32_t* target;
+    int count;
+    uint32_t tx, ty;
+};
+
 template <bool Bilinear, BlendMode Mode>
-void FillSpan(const Setup& setup, uint32_t* target, int count, uint32_t tx, uint32_t ty) {
+void FillSpan(const Setup& setup, const Span& span) {
     const uint32_t* const texels = setup.texels;
     const int stride = setup.stride;
     const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
     const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     const uint32_t sourceWeight = setup.sourceWeight, destinationLoss = setup.destinationLoss;
-    for (; count > 0; --count, ++target, tx += stepX, ty += stepY) {
+    uint32_t* target = span.target;
+    uint32_t tx = span.tx, ty = span.ty;
+    for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
         // Beyond the border texel everything is transparent.
         if (tx + 65536u >= bandX || ty + 65536u >= bandY) continue;
         const uint32_t* texel = texels + ((int32_t(ty) >> 16) + 1) * stride + ((int32_t(tx) >> 16) + 1);
@@ -135,106 +143,141 @@ void FillSpan(const Setup& setup, uint32_t* target, int count, uint32_t tx, uint
     }
 }
 
+// Draws the spans of one quad (each on its own row).
+template <bool Bilinear, BlendMode Mode>
+void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
+    for (int i = 0; i < spanCount; ++i) FillSpan<Bilinear, Mode>(setup, spans[i]);
+}
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same for eight pixels at a time with AVX2, which the bilinear play frame needs to keep within its
-// time; it gives exactly the results of FillSpan<true, Mode>. Pixels past the end of the span are
-// masked off; pixels outside the band sample the all-zero border texel with weight 1.
+// time; it gives exactly the results of FillSpan<true, Mode>. Pixels past the end of a span are masked
+// off; pixels outside the band sample the all-zero border texel with weight 1.
 #define VD_AVX2_SPANS 1
-__attribute__((target("avx2"))) __m256i Scale8(__m256i colour, __m256i weight) {
+#define VD_AVX2_HELPER inline __attribute__((always_inline, target("avx2")))  // must vanish into the loop
+
+// Every byte times its 16-bit half's weight / 256; the same as Scale.
+VD_AVX2_HELPER __m256i Scale8(__m256i colour, __m256i weight) {
     const __m256i low = _mm256_set1_epi32(int(LOW_BYTES));
     const __m256i redBlue = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(colour, low), weight), 8);
     const __m256i greenCover = _mm256_andnot_si256(low, _mm256_mullo_epi16(_mm256_srli_epi16(colour, 8), weight));
     return _mm256_or_si256(redBlue, greenCover);
 }
 
-// (left, right) texel pairs of pixels 0..3 and 4..7 into the left and the right texels of pixels 0..7.
-__attribute__((target("avx2"))) void SplitPairs(__m256i first, __m256i second, __m256i& left, __m256i& right) {
-    const __m256 p = _mm256_castsi256_ps(first), q = _mm256_castsi256_ps(second);
-    left = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(p, q, 0x88)), 0xD8);
-    right = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(p, q, 0xDD)), 0xD8);
+// Byte n of every 32-bit lane copied into both of its 16-bit halves, the way the weights are used.
+VD_AVX2_HELPER __m256i SpreadByte(__m256i value, int n) {
+    const char b = char(n), z = char(0x80);
+    const __m256i order = _mm256_setr_epi8(b, z, b, z, char(b + 4), z, char(b + 4), z, char(b + 8), z, char(b + 8), z,
+                                           char(b + 12), z, char(b + 12), z, b, z, b, z, char(b + 4), z, char(b + 4), z,
+                                           char(b + 8), z, char(b + 8), z, char(b + 12), z, char(b + 12), z);
+    return _mm256_shuffle_epi8(value, order);
+}
+
+// The texel pairs at base + the 32-bit offsets of two pixels in low and two in high, as four 64-bit
+// lanes. Plain loads, not gathers: the processors we run on gather slowly, while two loads per cycle
+// keep up with the arithmetic.
+VD_AVX2_HELPER __m256i LoadPairs(const uint32_t* base, uint64_t low, uint64_t high) {
+    const auto pairs = [base](uint64_t offsets) {
+        const __m128d first = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + uint32_t(offsets))));
+        return _mm_castpd_si128(_mm_loadh_pd(first, reinterpret_cast<const double*>(base + (offsets >> 32))));
+    };
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(pairs(low)), pairs(high), 1);
+}
+
+// The texels at the offsets in at, and their right-hand neighbours, of pixels 0..7. Each pixel's pair
+// is one 64-bit load; loading pixels 0, 1, 4, 5 and 2, 3, 6, 7 together lets the split into left and
+// right texels stay within 128-bit halves. The offsets leave the vector two at a time, the cheapest way.
+VD_AVX2_HELPER void LoadTexels(const uint32_t* base, __m256i at, __m256i& left, __m256i& right) {
+    const __m128i at0 = _mm256_castsi256_si128(at), at4 = _mm256_extracti128_si256(at, 1);
+    const uint64_t at01 = uint64_t(_mm_cvtsi128_si64(at0)), at23 = uint64_t(_mm_extract_epi64(at0, 1));
+    const uint64_t at45 = uint64_t(_mm_cvtsi128_si64(at4)), at67 = uint64_t(_mm_extract_epi64(at4, 1));
+    const __m256 p = _mm256_castsi256_ps(LoadPairs(base, at01, at45)), q = _mm256_castsi256_ps(LoadPairs(base, at23, at67));
+    left = _mm256_castps_si256(_mm256_shuffle_ps(p, q, 0x88));
+    right = _mm256_castps_si256(_mm256_shuffle_ps(p, q, 0xDD));
 }
 
 template <BlendMode Mode>
-__attribute__((target("avx2"))) void FillSpan8(const Setup& setup, uint32_t* target, int count, uint32_t tx, uint32_t ty) {
-    const auto* const top = reinterpret_cast<const long long*>(setup.texels);
-    const auto* const bottom = reinterpret_cast<const long long*>(setup.texels + setup.stride);
+__attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* spans, int spanCount) {
+    // Texel coordinates are kept with 1 + 32768 texels added, which leaves the fractions alone. The band
+    // test -1 <= t < band is then one signed comparison (it is the unsigned t + 1 < band + 1), and on the
+    // band the high half holds the texel's row or column in the bordered picture plus 0x8000: one xor
+    // makes them the signed words that a multiply-add turns into row x stride + column.
+    constexpr uint32_t BIAS = 0x80010000u;
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int(tx)), _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(setup.stepX))));
-    __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int(ty)), _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(setup.stepY))));
+    const __m256i laneX = _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(setup.stepX)));
+    const __m256i laneY = _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(setup.stepY)));
     const __m256i stepX = _mm256_set1_epi32(int(setup.stepX * 8)), stepY = _mm256_set1_epi32(int(setup.stepY * 8));
-    const __m256i below = _mm256_set1_epi32(-65537);
-    const __m256i bandX = _mm256_set1_epi32(setup.bandX), bandY = _mm256_set1_epi32(setup.bandY);
-    const __m256i stride = _mm256_set1_epi32(setup.stride), one = _mm256_set1_epi32(1);
-    const __m256i fraction = _mm256_set1_epi32(0xFF), full = _mm256_set1_epi32(256);
+    const __m256i bandX = _mm256_set1_epi32(int(uint32_t(setup.bandX) + BIAS));
+    const __m256i bandY = _mm256_set1_epi32(int(uint32_t(setup.bandY) + BIAS));
+    const __m256i signs = _mm256_set1_epi32(int(0x80008000u));
+    const __m256i strideAndOne = _mm256_set1_epi32(setup.stride | 0x10000);  // row x stride + column x 1
+    const __m256i full = _mm256_set1_epi16(256);
     const __m256i low = _mm256_set1_epi32(int(LOW_BYTES)), colourBytes = _mm256_set1_epi32(int(COLOUR_BYTES));
-    const __m256i both = _mm256_set1_epi32(0x10001);  // a weight copied into both 16-bit halves
-    const __m256i sourceWeight = _mm256_set1_epi32(int(setup.sourceWeight * 0x10001));
-    const __m256i destinationLoss = _mm256_set1_epi32(int(setup.destinationLoss));
-    for (; count > 0; count -= 8, target += 8, x = _mm256_add_epi32(x, stepX), y = _mm256_add_epi32(y, stepY)) {
-        const __m256i valid = _mm256_and_si256(
-            _mm256_and_si256(_mm256_cmpgt_epi32(x, below), _mm256_cmpgt_epi32(bandX, x)),
-            _mm256_and_si256(_mm256_cmpgt_epi32(y, below), _mm256_cmpgt_epi32(bandY, y)));
-        const __m256i tail = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), lane);
-        if (_mm256_testz_si256(valid, tail)) continue;
-        const __m256i index = _mm256_and_si256(valid, _mm256_add_epi32(
-            _mm256_mullo_epi32(_mm256_add_epi32(_mm256_srai_epi32(y, 16), one), stride),
-            _mm256_add_epi32(_mm256_srai_epi32(x, 16), one)));
-        // Each texel with its right-hand neighbour in one 64-bit gather: half the gathered elements.
-        __m256i a, b, c, d;
-        SplitPairs(_mm256_i32gather_epi64(top, _mm256_castsi256_si128(index), 4),
-                   _mm256_i32gather_epi64(top, _mm256_extracti128_si256(index, 1), 4), a, b);
-        SplitPairs(_mm256_i32gather_epi64(bottom, _mm256_castsi256_si128(index), 4),
-                   _mm256_i32gather_epi64(bottom, _mm256_extracti128_si256(index, 1), 4), c, d);
-        if (_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), tail)) continue;
-        const __m256i fx = _mm256_and_si256(valid, _mm256_and_si256(_mm256_srli_epi32(x, 8), fraction));
-        const __m256i fy = _mm256_and_si256(valid, _mm256_and_si256(_mm256_srli_epi32(y, 8), fraction));
-        const __m256i wd = _mm256_srli_epi32(_mm256_mullo_epi16(fx, fy), 8);
-        const __m256i wb = _mm256_sub_epi32(fx, wd), wc = _mm256_sub_epi32(fy, wd);
-        const __m256i wa = _mm256_add_epi32(_mm256_sub_epi32(full, _mm256_add_epi32(fx, fy)), wd);
-        const __m256i w[4] = {_mm256_or_si256(wa, _mm256_slli_epi32(wa, 16)), _mm256_or_si256(wb, _mm256_slli_epi32(wb, 16)),
-                              _mm256_or_si256(wc, _mm256_slli_epi32(wc, 16)), _mm256_or_si256(wd, _mm256_slli_epi32(wd, 16))};
-        const __m256i t[4] = {a, b, c, d};
-        __m256i redBlue = _mm256_setzero_si256(), greenCover = _mm256_setzero_si256();
-        for (int k = 0; k < 4; ++k) {
-            redBlue = _mm256_add_epi16(redBlue, _mm256_mullo_epi16(_mm256_and_si256(t[k], low), w[k]));
-            greenCover = _mm256_add_epi16(greenCover, _mm256_mullo_epi16(_mm256_srli_epi16(t[k], 8), w[k]));
+    const __m256i sourceWeight = _mm256_set1_epi16(int16_t(setup.sourceWeight));
+    const __m256i destinationLoss = _mm256_set1_epi16(int16_t(setup.destinationLoss));
+    const uint32_t* const top = setup.texels;
+    const uint32_t* const bottom = setup.texels + setup.stride;
+    for (const Span* span = spans; span != spans + spanCount; ++span) {
+        uint32_t* target = span->target;
+        __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), laneX);
+        __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + BIAS)), laneY);
+        for (int count = span->count; count > 0;
+             count -= 8, target += 8, x = _mm256_add_epi32(x, stepX), y = _mm256_add_epi32(y, stepY)) {
+            const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(bandX, x), _mm256_cmpgt_epi32(bandY, y));
+            const __m256i tail = count >= 8 ? _mm256_set1_epi32(-1) : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), lane);
+            if (_mm256_testz_si256(valid, tail)) continue;
+            const __m256i rowColumn = _mm256_xor_si256(_mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA), signs);
+            const __m256i at = _mm256_and_si256(valid, _mm256_madd_epi16(rowColumn, strideAndOne));
+            __m256i a, b, c, d;
+            LoadTexels(top, at, a, b);
+            LoadTexels(bottom, at, c, d);
+            if (_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), tail)) continue;
+            const __m256i fx = _mm256_and_si256(valid, SpreadByte(x, 1)), fy = _mm256_and_si256(valid, SpreadByte(y, 1));
+            const __m256i wd = _mm256_srli_epi16(_mm256_mullo_epi16(fx, fy), 8);
+            const __m256i wb = _mm256_sub_epi16(fx, wd), wc = _mm256_sub_epi16(fy, wd);
+            const __m256i wa = _mm256_add_epi16(_mm256_sub_epi16(full, _mm256_add_epi16(fx, fy)), wd);
+            const __m256i t[4] = {a, b, c, d}, w[4] = {wa, wb, wc, wd};
+            __m256i redBlue = _mm256_setzero_si256(), greenCover = _mm256_setzero_si256();
+            for (int k = 0; k < 4; ++k) {
+                redBlue = _mm256_add_epi16(redBlue, _mm256_mullo_epi16(_mm256_and_si256(t[k], low), w[k]));
+                greenCover = _mm256_add_epi16(greenCover, _mm256_mullo_epi16(_mm256_srli_epi16(t[k], 8), w[k]));
+            }
+            const __m256i source = _mm256_or_si256(_mm256_srli_epi16(redBlue, 8), _mm256_andnot_si256(low, greenCover));
+            __m256i* const where = reinterpret_cast<__m256i*>(target);
+            const __m256i destination = count >= 8 ? _mm256_loadu_si256(where)
+                                                   : _mm256_maskload_epi32(reinterpret_cast<const int*>(target), tail);
+            __m256i result;
+            if constexpr (Mode == BLEND_ADD_FULL) {
+                result = _mm256_adds_epu8(destination, source);
+            } else if constexpr (Mode == BLEND_ADD) {
+                result = _mm256_adds_epu8(destination, Scale8(source, sourceWeight));
+            } else {
+                const __m256i loss = _mm256_srli_epi16(_mm256_mullo_epi16(SpreadByte(source, 3), destinationLoss), 8);
+                result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, loss)), Scale8(source, sourceWeight));
+            }
+            result = _mm256_and_si256(result, colourBytes);
+            if (count >= 8)
+                _mm256_storeu_si256(where, result);
+            else
+                _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, result);
         }
-        const __m256i source = _mm256_or_si256(_mm256_srli_epi16(redBlue, 8), _mm256_andnot_si256(low, greenCover));
-        __m256i* const where = reinterpret_cast<__m256i*>(target);
-        const __m256i destination = count >= 8 ? _mm256_loadu_si256(where)
-                                               : _mm256_maskload_epi32(reinterpret_cast<const int*>(target), tail);
-        __m256i result;
-        if constexpr (Mode == BLEND_ADD_FULL) {
-            result = _mm256_adds_epu8(destination, source);
-        } else if constexpr (Mode == BLEND_ADD) {
-            result = _mm256_adds_epu8(destination, Scale8(source, sourceWeight));
-        } else {
-            const __m256i loss = _mm256_srli_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(source, 24), destinationLoss), 8);
-            const __m256i keep = _mm256_mullo_epi32(_mm256_sub_epi32(full, loss), both);
-            result = _mm256_adds_epu8(Scale8(destination, keep), Scale8(source, sourceWeight));
-        }
-        result = _mm256_and_si256(result, colourBytes);
-        if (count >= 8)
-            _mm256_storeu_si256(where, result);
-        else
-            _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, result);
     }
 }
 #endif
 
-using SpanFunction = void (*)(const Setup&, uint32_t*, int, uint32_t, uint32_t);
+using SpanFunction = void (*)(const Setup&, const Span*, int);
 constexpr SpanFunction PLAIN_SPANS[2][3] = {
-    {FillSpan<false, BLEND_ADD_FULL>, FillSpan<false, BLEND_ADD>, FillSpan<false, BLEND_GENERAL>},
-    {FillSpan<true, BLEND_ADD_FULL>, FillSpan<true, BLEND_ADD>, FillSpan<true, BLEND_GENERAL>},
+    {FillSpans<false, BLEND_ADD_FULL>, FillSpans<false, BLEND_ADD>, FillSpans<false, BLEND_GENERAL>},
+    {FillSpans<true, BLEND_ADD_FULL>, FillSpans<true, BLEND_ADD>, FillSpans<true, BLEND_GENERAL>},
 };
 #ifdef VD_AVX2_SPANS
-constexpr SpanFunction VECTOR_SPANS[3] = {FillSpan8<BLEND_ADD_FULL>, FillSpan8<BLEND_ADD>, FillSpan8<BLEND_GENERAL>};
+constexpr SpanFunction VECTOR_SPANS[3] = {FillSpans8<BLEND_ADD_FULL>, FillSpans8<BLEND_ADD>, FillSpans8<BLEND_GENERAL>};
 bool vectorSpans = __builtin_cpu_supports("avx2");
 #else
 bool vectorSpans = false;
 #endif
 
-SpanFunction ChooseSpan(bool bilinear, BlendMode mode) {
+SpanFunction ChooseSpans(bool bilinear, BlendMode mode) {
 #ifdef VD_AVX2_SPANS
     if (bilinear && vectorSpans) return VECTOR_SPANS[mode];
 #endif
@@ -262,67 +305,69 @@ int64_t FloorDivide(int64_t value, int64_t divisor) {
 // (bias 0 on a top or left edge, where a centre on the edge belongs to this triangle, else 1).
 // With k = b x row + c - bias, the row's pixels lie at columns >= -floor(k / a) for a > 0 and
 // <= floor(k / -a) for a < 0; that floor is stepped from row to row in integers, Bresenham fashion.
+// A horizontal edge (a = 0) instead keeps the rows with k >= 0, a range of rows fixed at the start.
 struct EdgeWalk {
-    int64_t a, k, step;          // step: the change of k per row
-    int64_t bound, slack;        // floor(k / |a|) and k - |a| x bound, 0 <= slack < |a|
-    int64_t boundStep, slackStep;
+    int64_t bound;   // floor(k / divisor)
+    int64_t excess;  // k - divisor x (bound + 1), in [-divisor, 0): reaching 0 carries into bound
+    int64_t boundStep, excessStep, divisor;
 };
 
-EdgeWalk StartEdge(const Vertex& p, const Vertex& q, int64_t sign, int64_t row) {
-    EdgeWalk edge;
-    edge.a = -sign * (q.y - p.y) * 256;
-    const int64_t b = sign * (q.x - p.x) * 256;
-    const int64_t bias = (edge.a > 0 || (edge.a == 0 && b > 0)) ? 0 : 1;
-    edge.k = b * row + sign * ((q.y - p.y) * p.x - (q.x - p.x) * p.y) - bias;
-    edge.step = b;
-    if (edge.a != 0) {
-        const int64_t divisor = edge.a > 0 ? edge.a : -edge.a;
-        edge.bound = FloorDivide(edge.k, divisor);
-        edge.slack = edge.k - divisor * edge.bound;
-        edge.boundStep = FloorDivide(b, divisor);
-        edge.slackStep = b - divisor * edge.boundStep;
-    }
-    return edge;
+void StepEdge(EdgeWalk& edge) {
+    edge.excess += edge.excessStep;
+    // Without a branch: the carry follows the slope's fraction, which a predictor cannot learn.
+    const int64_t carry = edge.excess >= 0 ? 1 : 0;
+    edge.bound += edge.boundStep + carry;
+    edge.excess -= edge.divisor & -carry;
 }
 
-// Narrows [left, right] to the edge's inside on the current row, then moves the edge to the next row.
-void WalkEdge(EdgeWalk& edge, int64_t& left, int64_t& right) {
-    if (edge.a > 0) {
-        left = std::max(left, -edge.bound);
-    } else if (edge.a < 0) {
-        right = std::min(right, edge.bound);
-    } else if (edge.k < 0) {
-        right = -1;  // a horizontal edge with the row outside
-    }
-    edge.k += edge.step;
-    if (edge.a != 0) {
-        const int64_t divisor = edge.a > 0 ? edge.a : -edge.a;
-        edge.bound += edge.boundStep;
-        edge.slack += edge.slackStep;
-        if (edge.slack >= divisor) edge.slack -= divisor, ++edge.bound;
-    }
-}
-
+// A triangle's edges sorted by the side they bound, so that a row's span takes no decisions. A
+// triangle with area has at most two edges on either side; a missing one stands still at the screen's
+// side, where it narrows nothing.
 struct Triangle {
-    EdgeWalk edges[3];
-    bool drawn;  // false for a triangle without area
+    EdgeWalk lefts[2], rights[2];  // columns >= -bound, columns <= bound
+    int64_t firstRow, lastRow;     // the rows its horizontal edge (if any) keeps; empty without area
 };
 
-Triangle StartTriangle(const Vertex& v0, const Vertex& v1, const Vertex& v2, int64_t row) {
+Triangle StartTriangle(const Vertex& v0, const Vertex& v1, const Vertex& v2, int64_t row, int64_t lastRow) {
     Triangle triangle;
+    triangle.lefts[0] = triangle.lefts[1] = {0, -1, 0, 0, 1};
+    triangle.rights[0] = triangle.rights[1] = {SCREEN_WIDTH - 1, -1, 0, 0, 1};
+    triangle.firstRow = row, triangle.lastRow = lastRow;
     const int64_t area = (v1.x - v0.x) * (v2.y - v0.y) - (v1.y - v0.y) * (v2.x - v0.x);
-    triangle.drawn = area != 0;
+    if (area == 0) {
+        triangle.lastRow = row - 1;
+        return triangle;
+    }
     const int64_t sign = area > 0 ? 1 : -1;
-    triangle.edges[0] = StartEdge(v0, v1, sign, row);
-    triangle.edges[1] = StartEdge(v1, v2, sign, row);
-    triangle.edges[2] = StartEdge(v2, v0, sign, row);
+    int lefts = 0, rights = 0;
+    const Vertex* const corner[4] = {&v0, &v1, &v2, &v0};
+    for (int i = 0; i < 3; ++i) {
+        const Vertex &p = *corner[i], &q = *corner[i + 1];
+        const int64_t a = -sign * (q.y - p.y) * 256, b = sign * (q.x - p.x) * 256;
+        const int64_t bias = (a > 0 || (a == 0 && b > 0)) ? 0 : 1;
+        const int64_t k = b * row + sign * ((q.y - p.y) * p.x - (q.x - p.x) * p.y) - bias;
+        if (a == 0) {  // b x (r - row) + k >= 0; b != 0 as the triangle has area
+            if (b > 0) triangle.firstRow = std::max(triangle.firstRow, row - FloorDivide(k, b));
+            else triangle.lastRow = std::min(triangle.lastRow, row + FloorDivide(k, -b));
+            continue;
+        }
+        EdgeWalk& edge = a > 0 ? triangle.lefts[lefts++] : triangle.rights[rights++];
+        edge.divisor = a > 0 ? a : -a;
+        edge.bound = FloorDivide(k, edge.divisor);
+        edge.excess = k - edge.divisor * edge.bound - edge.divisor;
+        edge.boundStep = FloorDivide(b, edge.divisor);
+        edge.excessStep = b - edge.divisor * edge.boundStep;
+    }
     return triangle;
 }
 
-// The triangle's pixels of the current row as [left, right] (empty when left > right); moves to the next row.
-void WalkTriangle(Triangle& triangle, int64_t& left, int64_t& right) {
-    left = 0, right = triangle.drawn ? SCREEN_WIDTH - 1 : -1;
-    for (EdgeWalk& edge : triangle.edges) WalkEdge(edge, left, right);
+// The triangle's pixels of the row as [left, right] (empty when left > right); moves to the next row.
+inline void WalkTriangle(Triangle& triangle, int64_t row, int64_t& left, int64_t& right) {
+    left = std::max<int64_t>({-triangle.lefts[0].bound, -triangle.lefts[1].bound, 0});
+    right = std::min<int64_t>({triangle.rights[0].bound, triangle.rights[1].bound, SCREEN_WIDTH - 1});
+    if (row < triangle.firstRow || row > triangle.lastRow) right = -1;
+    StepEdge(triangle.lefts[0]), StepEdge(triangle.lefts[1]);
+    StepEdge(triangle.rights[0]), StepEdge(triangle.rights[1]);
 }
 
 // The quad's two triangles row by row. They share the edge top-right to bottom-left, whose pixels the
@@ -332,13 +377,15 @@ void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map
     for (const Vertex& v : vertex) top = std::min(top, v.y), bottom = std::max(bottom, v.y);
     const int64_t firstRow = std::max<int64_t>(0, top / 256);
     const int64_t lastRow = std::min<int64_t>(SCREEN_HEIGHT - 1, bottom / 256 + 1);
-    Triangle first = StartTriangle(vertex[0], vertex[1], vertex[2], firstRow);
-    Triangle second = StartTriangle(vertex[1], vertex[2], vertex[3], firstRow);
+    Triangle first = StartTriangle(vertex[0], vertex[1], vertex[2], firstRow, lastRow);
+    Triangle second = StartTriangle(vertex[1], vertex[2], vertex[3], firstRow, lastRow);
     uint32_t* const back = BackBufferPixels();
+    Span spans[SCREEN_HEIGHT];
+    int spanCount = 0;
     for (int64_t row = firstRow; row <= lastRow; ++row) {
         int64_t left, right, left2, right2;
-        WalkTriangle(first, left, right);
-        WalkTriangle(second, left2, right2);
+        WalkTriangle(first, row, left, right);
+        WalkTriangle(second, row, left2, right2);
         if (left > right) {
             left = left2, right = right2;
         } else if (left2 <= right2) {
@@ -347,10 +394,11 @@ void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map
         if (left > right) continue;
         const double tx = map.originX + map.perXx * double(left) + map.perYx * double(row);
         const double ty = map.originY + map.perXy * double(left) + map.perYy * double(row);
-        fill(setup, back + row * SCREEN_WIDTH + left, int(right - left + 1),
-             uint32_t(int32_t(std::clamp(tx * 65536.0, -1073741824.0, 1073741824.0))),
-             uint32_t(int32_t(std::clamp(ty * 65536.0, -1073741824.0, 1073741824.0))));
+        spans[spanCount++] = {back + row * SCREEN_WIDTH + left, int(right - left + 1),
+                              uint32_t(int32_t(std::clamp(tx * 65536.0, -1073741824.0, 1073741824.0))),
+                              uint32_t(int32_t(std::clamp(ty * 65536.0, -1073741824.0, 1073741824.0)))};
     }
+    fill(setup, spans, spanCount);
 }
 
 // A blend factor on the 0..256 scale; alpha is the draw's alpha on the same scale.
@@ -498,7 +546,7 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
     setup.stepY = uint32_t(int32_t(std::lround(map.perXy * 65536)));
     const BlendMode mode = setup.destinationLoss != 0 ? BLEND_GENERAL
                            : setup.sourceWeight == 256 ? BLEND_ADD_FULL : BLEND_ADD;
-    const SpanFunction fill = ChooseSpan(bilinear, mode);
+    const SpanFunction fill = ChooseSpans(bilinear, mode);
     DrawQuad(vertex, setup, map, fill);
 }
 
