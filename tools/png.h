@@ -1,11 +1,13 @@
 #pragma once
-// PNG files of 0x00BBGGRR pictures for looking at frames and sprites during development. The image data
-// goes into stored (uncompressed) deflate blocks, so no compression library is needed.
+// PNG files of 0x00BBGGRR pictures: frames and sprites to look at during development, the README's
+// screenshots and the desktop icons. The image data is compressed here (one deflate block with the fixed
+// Huffman codes, repeats found through a hash chain), so no compression library is needed.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace png_detail {
 inline uint32_t Crc(const std::string& bytes) {
@@ -17,6 +19,74 @@ inline uint32_t Crc(const std::string& bytes) {
     return ~crc;
 }
 inline std::string BigEndian(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+
+inline std::string Deflate(const std::string& raw) {
+    static constexpr int LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static constexpr int LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                             2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    static constexpr int DISTANCE_BASE[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                              33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                              1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    static constexpr int WINDOW = 32768, CHAIN = 16, LONGEST = 258;
+    std::string out;
+    uint32_t bits = 0;
+    int pending = 0;
+    auto put = [&](uint32_t value, int count) { // extra bits and header fields: least significant first
+        bits |= value << pending;
+        for (pending += count; pending >= 8; pending -= 8, bits >>= 8) out += char(bits);
+    };
+    auto code = [&](uint32_t value, int count) { // Huffman codes: most significant first
+        for (int i = count - 1; i >= 0; --i) put(value >> i & 1, 1);
+    };
+    auto symbol = [&](int v) {
+        if (v < 144) code(0x30 + v, 8);
+        else if (v < 256) code(0x190 + v - 144, 9);
+        else if (v < 280) code(v - 256, 7);
+        else code(0xC0 + v - 280, 8);
+    };
+    const size_t size = raw.size();
+    std::vector<int> head(1 << 15, -1), previous(size, -1);
+    auto hash = [&](size_t at) {
+        return (uint8_t(raw[at]) << 10 ^ uint8_t(raw[at + 1]) << 5 ^ uint8_t(raw[at + 2])) & 0x7FFF;
+    };
+    auto insert = [&](size_t at) {
+        if (at + 2 >= size) return;
+        previous[at] = head[hash(at)];
+        head[hash(at)] = int(at);
+    };
+    put(1, 1); // the last block
+    put(1, 2); // fixed Huffman codes
+    for (size_t at = 0; at < size;) {
+        int best = 0, distance = 0;
+        if (at + 2 < size) {
+            const int longest = int(std::min<size_t>(LONGEST, size - at));
+            for (int from = head[hash(at)], step = 0; from >= 0 && at - size_t(from) <= WINDOW && step < CHAIN;
+                 from = previous[size_t(from)], ++step) {
+                int length = 0;
+                while (length < longest && raw[size_t(from) + length] == raw[at + length]) ++length;
+                if (length > best) best = length, distance = int(at) - from;
+                if (length == longest) break;
+            }
+        }
+        if (best < 3) {
+            symbol(uint8_t(raw[at]));
+            insert(at++);
+            continue;
+        }
+        int l = 0, d = 0;
+        while (l < 28 && LENGTH_BASE[l + 1] <= best) ++l;
+        while (d < 29 && DISTANCE_BASE[d + 1] <= distance) ++d;
+        symbol(257 + l);
+        put(uint32_t(best - LENGTH_BASE[l]), LENGTH_EXTRA[l]);
+        code(uint32_t(d), 5);
+        put(uint32_t(distance - DISTANCE_BASE[d]), d < 4 ? 0 : d / 2 - 1);
+        for (int k = 0; k < best; ++k) insert(at++);
+    }
+    symbol(256); // end of block
+    if (pending > 0) out += char(bits);
+    return out;
+}
 }  // namespace png_detail
 
 inline std::string EncodePng(const uint32_t* pixels, int width, int height) {
@@ -29,15 +99,9 @@ inline std::string EncodePng(const uint32_t* pixels, int width, int height) {
             raw += {char(c), char(c >> 8), char(c >> 16)};
         }
     }
-    std::string z = "\x78\x01";
+    std::string z = "\x78\x01" + Deflate(raw);
     uint32_t a = 1, b = 0;
     for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
-    for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        z += char(at + n >= raw.size());
-        z += {char(n), char(n >> 8), char(~n), char(~n >> 8)};
-        z += raw.substr(at, n);
-    }
     z += BigEndian(b << 16 | a);
     auto chunk = [](const std::string& type, const std::string& body) {
         return BigEndian(uint32_t(body.size())) + type + body + BigEndian(Crc(type + body));
