@@ -12,6 +12,7 @@ void BackendShowFrame(const uint32_t* pixels, int width, int height); // shows t
 int BackendPollEvent();           // handles at most one pending window message; 0x10 for a close request, else 0
 bool BackendReadKeys(uint8_t keys[256]); // set-1 snapshot, bit 7 = down; false without keyboard focus
 char BackendKeyCharacter(int code);      // what the key types with the current layout, shift and lock state; 0 for nothing
+char ShiftedCharacter(char c);           // what a US layout types for c with Shift ('a' gives 'A', '1' gives '!'); input.cpp
 int BackendOpenJoysticks();              // opens the attached joysticks in the system's order; how many
 bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]); // axes -1000..1000, bit 7 = pressed
 void BackendCloseJoysticks();

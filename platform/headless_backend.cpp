@@ -1,7 +1,6 @@
 // The headless backend: no window and no device. Keys, joystick and the close request are set by a
 // script; the clock is fake and moves only when the game sleeps or waits for its frame cap, so a whole game
 // runs frame by frame at full speed with the timing it would have on a real machine.
-#include <cctype>
 #include <cstring>
 #include <mutex>
 
@@ -47,13 +46,6 @@ void DefaultKeyCharacters() {
     keyCharacters[0x0E] = '\b';
 }
 
-char Shifted(char c) {
-    static const char plain[] = "1234567890-=[];'`\\,./";
-    static const char shifted[] = "!@#$%^&*()_+{}:\"~|<>?";
-    if (std::isalpha(static_cast<unsigned char>(c))) return char(std::toupper(static_cast<unsigned char>(c)));
-    const char* at = std::strchr(plain, c);
-    return at ? shifted[at - plain] : c;
-}
 }  // namespace
 
 void HeadlessReset() {
@@ -129,7 +121,7 @@ char BackendKeyCharacter(int code) {
     if (code < 0 || code >= 256) return 0;
     char c = keyCharacters[code];
     bool shift = (keys[0x2A] | keys[0x36]) & 0x80;
-    return shift ? Shifted(c) : c;
+    return shift ? ShiftedCharacter(c) : c;
 }
 
 int BackendOpenJoysticks() { return joystickCount; }

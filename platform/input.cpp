@@ -57,6 +57,14 @@ char KeypadCharacter(int code) {
 }
 }  // namespace
 
+char ShiftedCharacter(char c) {
+    static const char plain[] = "1234567890-=[];'`\\,./";
+    static const char shifted[] = "!@#$%^&*()_+{}:\"~|<>?";
+    if (c >= 'a' && c <= 'z') return char(c - 'a' + 'A');
+    const char* at = c ? std::strchr(plain, c) : nullptr;
+    return at ? shifted[at - plain] : c;
+}
+
 int InitKeyboardInput() {
     if (keyboardOpen) return 0;
     keyboardOpen = true;

@@ -192,11 +192,7 @@ char BackendKeyCharacter(int code) {
     SDL_Keymod mod = SDL_GetModState();
     bool shift = (mod & KMOD_SHIFT) != 0;
     if (c >= 'a' && c <= 'z') return (shift != ((mod & KMOD_CAPS) != 0)) ? char(c - 32) : c;
-    if (!shift) return c;
-    static const char plain[] = "1234567890-=[];'`\\,./";
-    static const char shifted[] = "!@#$%^&*()_+{}:\"~|<>?";
-    const char* at = std::strchr(plain, c);
-    return at ? shifted[at - plain] : c;
+    return shift ? ShiftedCharacter(c) : c;
 }
 
 int BackendOpenJoysticks() {
