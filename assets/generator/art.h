@@ -247,26 +247,55 @@ inline Picture Pickup(int kind) {
     }
 }
 
-// ---- the seeker: a grey puff of smoke rising, its wisp trailing below ------------------------------------------
+// ---- the seeker: a grey puff of smoke rising, dense billows below thinning into wisps above --------------------
 inline Picture SmokePuff() {
-    struct Blob {
+    struct Billow {
         double x, y, r;
     };
-    const Blob blobs[] = {{16, 10.5, 7.2}, {9.8, 14.5, 5.4}, {22.2, 14.5, 5.4}, {16, 18, 5.6},
-                          {12.5, 22.5, 3.6}, {18.5, 24.5, 2.8}, {15, 27.5, 2.0}};
-    return Render(32, 32, [=](double x, double y, Colour& c) {
-        const Blob* best = nullptr;
-        double bestDepth = 0;
-        for (const Blob& b : blobs) {
-            const double edge = b.r * (0.88 + 0.24 * Noise(x / 3.2, y / 3.2, 31));
-            const double depth = 1 - std::hypot(x - b.x, y - b.y) / edge;
-            if (depth > bestDepth) bestDepth = depth, best = &b;
+    const Billow billows[] = {{9.6, 23.2, 5},  {16.2, 22.2, 6.3}, {22.6, 23.4, 4.9}, {12.6, 27.4, 3.9}, {19.8, 27.4, 3.8},
+                              {12.4, 16.4, 4.6}, {19.6, 16.8, 4.4}, {16, 12.2, 4},   {13.2, 8.6, 2.4},  {18.6, 9, 2.2}};
+    // The surface heights of the billows: the outline stirred by noise so that it does not read as circles,
+    // the two highest merged by a soft maximum, and their meeting darkened to a soft crease.
+    const auto surface = [=](double x, double y, double& crease) {
+        const double wx = x + 1.4 * (Noise(x / 2.5, y / 2.5, 71) - 0.5), wy = y + 1.4 * (Noise(x / 2.5, y / 2.5, 72) - 0.5);
+        double first = -1, second = -1, sum = 0;
+        for (const Billow& b : billows) {
+            const double h2 = b.r * b.r - (wx - b.x) * (wx - b.x) - (wy - b.y) * (wy - b.y);
+            if (h2 <= 0) continue;
+            const double h = std::sqrt(h2);
+            sum += std::exp(1.6 * h);
+            if (h > first) second = first, first = h;
+            else if (h > second) second = h;
         }
-        if (!best) return false;
-        const double nx = (x - best->x) / best->r, ny = (y - best->y) / best->r;
-        const Normal n = MakeNormal(nx, ny, std::sqrt(std::max(0.05, 1 - nx * nx - ny * ny)));
-        const double puff = Fractal(x / 4, y / 4, 41, 3);
-        c = Grey(70 + 130 * Diffuse(n) * (0.75 + 0.5 * puff) + 25 * bestDepth);
+        crease = second > 0 ? std::exp(-(first - second) * (first - second) / 0.7) * Smooth(0, 1.5, second) : 0;
+        return sum > 0 ? std::log(sum) / 1.6 : -1.0;
+    };
+    // Two wisps curling up from the top, thinner toward their tips.
+    const auto wisp = [](double x, double y) {
+        double best = 0;
+        for (int i = 0; i < 2; i++) {
+            const double top = 1.5 + 3.5 * i, rise = Clamp01((10 - y) / (10 - top)), side = i ? 1 : -1;
+            const double centre = 16 + side * (0.8 + 1.6 * rise) + (i ? 1.6 : -2.4) * std::sin(rise * 3.6) * rise;
+            const double halfWidth = (1.9 - 0.3 * i) * (1 - 0.62 * rise) + 0.3 * (Noise(x / 2, y / 2, 73) - 0.5);
+            if (y > top && y < 11) best = std::max(best, halfWidth - std::abs(x - centre));
+        }
+        return best;
+    };
+    return Render(32, 32, [=](double x, double y, Colour& c) {
+        const double fade = 0.6 + 0.4 * Smooth(6, 22, y); // dimmer toward the top
+        double crease;
+        const double h = surface(x, y, crease);
+        if (h > 0) {
+            double unused;
+            const double e = 0.3, gx = (surface(x + e, y, unused) - h) / e, gy = (surface(x, y + e, unused) - h) / e;
+            const Normal n = MakeNormal(-1.3 * gx, -1.3 * gy, 1);
+            const double lit = (0.28 + 0.72 * Diffuse(n)) * (1 - 0.3 * crease) * (0.9 + 0.2 * Fractal(x / 2, y / 2, 74, 2));
+            c = Grey(58 + 175 * lit * fade * Smooth(0, 1.8, h) + 25 * Smooth(1.8, 4.5, h) * fade);
+            return true;
+        }
+        const double w = wisp(x, y);
+        if (w <= 0) return false;
+        c = Grey(58 + 70 * Smooth(0, 0.9, w) * fade);
         return true;
     });
 }
