@@ -24,11 +24,13 @@ void LoseShip(const SpaceObject& o) {
 } // namespace
 
 int32_t CirclesOverlap(int32_t x1, int32_t y1, int32_t r1, int32_t x2, int32_t y2, int32_t r2) {
-    // Wide arithmetic, and far-apart circles settled before squaring: distant objects must not wrap
-    // around into a false overlap.
-    int64_t dx = std::abs(int64_t(x1) - x2), dy = std::abs(int64_t(y1) - y2), r = int64_t(r1) + r2;
+    // Exact for every input: 32-bit squares of distant circles would wrap into a false overlap. Circles
+    // apart by at least r on one axis are settled first; the rest fit 128-bit squares.
+    const int64_t dx = std::abs(int64_t(x1) - x2), dy = std::abs(int64_t(y1) - y2);
+    const int64_t r = std::abs(int64_t(r1) + r2);
     if (dx >= r || dy >= r) return 0;
-    return dx * dx + dy * dy - r * r < 0 ? 1 : 0;
+    using Wide = __int128;
+    return Wide(dx) * dx + Wide(dy) * dy < Wide(r) * r ? 1 : 0;
 }
 
 int32_t SizeClass(const SpaceObject& object) {

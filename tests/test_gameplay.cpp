@@ -113,6 +113,9 @@ TEST(GameplayGeometry, CirclesAimAndSizeClasses) {
     EXPECT_EQ(CirclesOverlap(0, 0, 10, 20, 0, 10), 0); // touching is not overlapping
     EXPECT_EQ(CirclesOverlap(0, 0, 10, 19, 0, 10), 1);
     EXPECT_EQ(CirclesOverlap(-2000000000, 5, 10, 2000000000, 0, 10), 0); // far apart, no wrap-around
+    EXPECT_EQ(CirclesOverlap(0, 0, -10, 5, 0, -10), 1);                   // the radii count by their sum's square
+    EXPECT_EQ(CirclesOverlap(-2000000000, 0, 2000000000, 2000000000, 0, 2000000000), 0); // huge radii, touching
+    EXPECT_EQ(CirclesOverlap(-2000000000, 0, 2000000000, 1999999999, 0, 2000000000), 1);
     // The caller turns by AimAngle - 90: 1 degree for an object straight below, -269 for one to the left.
     EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 200) - 90.0f, 1.0f);
     EXPECT_FLOAT_EQ(AimAngle(100, 100, 0, 100) - 90.0f, -269.0f);
