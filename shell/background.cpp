@@ -15,6 +15,7 @@ uint32_t spinStartMs;
 namespace {
 constexpr float APPROACH_SPEED = 1.2f;
 constexpr int CENTRE_X = 400, CENTRE_Y = 300;
+constexpr int32_t SPIN_PERIOD_MS = 7000;  // a new target spin after more than this
 
 // Whole pixels from floats round to nearest, halves to even (the default rounding mode).
 int32_t Round(float value) { return int32_t(std::lrint(value)); }
@@ -23,7 +24,9 @@ int32_t Round(float value) { return int32_t(std::lrint(value)); }
 void ResetStarField() {
     starSpin = 0.01f;
     starSpinTarget = 0;
-    spinStartMs = 0;
+    // Our clock counts from start-up, not from boot, so a timer start of 0 would hold the first target
+    // back for seven seconds; one period and a millisecond ago lets the first call draw it at once.
+    spinStartMs = NowMilliseconds() - SPIN_PERIOD_MS - 1;
 }
 
 void InitStarField() {
@@ -56,7 +59,7 @@ void DrawBackground() {
 }
 
 void UpdateStarSpin(uint32_t now) {
-    if (int32_t(now - spinStartMs) > 7000) {
+    if (int32_t(now - spinStartMs) > SPIN_PERIOD_MS) {
         spinStartMs = NowMilliseconds();
         starSpinTarget = float(int(RandomUpTo(700)) - 350) / 10000;
     }

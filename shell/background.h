@@ -8,7 +8,7 @@ extern int32_t starX[STAR_COUNT], starY[STAR_COUNT], starZ[STAR_COUNT];
 extern float starSpin, starSpinTarget;
 extern uint32_t spinStartMs;
 
-void ResetStarField();               // start-up: spin 0.01, target 0, timer 0 (before InitStarField)
+void ResetStarField();               // start-up: spin 0.01, target 0, the timer set so the first UpdateStarSpin draws a target
 void InitStarField();                // start-up: a random place for every star
 void DrawBackground();               // every frame, first thing inside a transformed batch; leaves blend (5, 7)
 void UpdateStarSpin(uint32_t now);   // attract and name-entry frames only, after the background

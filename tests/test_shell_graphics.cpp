@@ -148,6 +148,28 @@ TEST_F(Graphics, AttractBackgroundMatchesItsGoldenFrame) {
     EXPECT_NE(Screen(400, 300), 0u);  // the central glow
 }
 
+// Start-up resets the field at clock 0 and the first attract frame comes about a second later: the turn
+// must get its first random target there, not seven seconds on, and a new one only after more than 7000 ms.
+TEST_F(Graphics, SpinDrawsItsFirstTargetAtOnceThenAfterMoreThanSevenSeconds) {
+    ResetStarField();
+    SeedRandom(5);
+    const uint32_t draws[2] = {RandomUpTo(700), RandomUpTo(700)};
+    SeedRandom(5);
+    HeadlessSetClock(1200);
+    UpdateStarSpin(1200);
+    EXPECT_EQ(spinStartMs, 1200u);
+    EXPECT_FLOAT_EQ(starSpinTarget, (int(draws[0]) - 350) / 10000.0f);
+    const float target = starSpinTarget;
+    HeadlessSetClock(8200);
+    UpdateStarSpin(8200);  // exactly 7000 ms: not yet
+    EXPECT_EQ(spinStartMs, 1200u);
+    EXPECT_EQ(starSpinTarget, target);
+    HeadlessSetClock(8205);
+    UpdateStarSpin(8201);  // the timer restarts from a fresh reading, not from the frame's
+    EXPECT_EQ(spinStartMs, 8205u);
+    EXPECT_FLOAT_EQ(starSpinTarget, (int(draws[1]) - 350) / 10000.0f);
+}
+
 TEST_F(Graphics, LoadingBarGrowsFromItsLeftEnd) {
     MakeFontStrip();
     MakeGlow(32, false);
