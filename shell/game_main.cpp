@@ -1,4 +1,6 @@
 // The program's life: start-up, the attract loop, the play loop and the exit path.
+#include <cstdio>
+
 #include "assets/catalogue.h"
 #include "gameplay/game.h"
 #include "platform/input.h"
@@ -65,7 +67,8 @@ void StartUp() {
     SleepMilliseconds(1000);  // the full loading bar stays up for a second
     SetTransformedFilter(1);
     EmbeddedFile tune = TuneFile();
-    StartTune(tune.data, uint32_t(tune.size), 0);
+    if (!StartTune(tune.data, uint32_t(tune.size), 0))  // the game goes on without music
+        std::fprintf(stderr, "vexed-drifts: no music: %s\n", TuneImageFault(tune.data, uint32_t(tune.size)));
     ResumeTune();
 }
 
