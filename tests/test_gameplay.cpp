@@ -446,7 +446,7 @@ TEST_F(Gameplay, TheBonusComesAfterARoundWithoutLossAndNotOtherwise) {
         while (game.round == 1 && frames < 400) {
             Fire(frames % 2 == 0);
             Frames(1);
-                ++frames;
+            ++frames;
         }
         EXPECT_EQ(game.round, 2);
         EXPECT_EQ(soundStarts[SOUND_POINTS], loseOne ? 0 : 1);
