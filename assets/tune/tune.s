@@ -4,8 +4,12 @@
 ; Driver in brief. A song names a speed (frames per step), a transposition, an instrument map and one
 ; order list per voice. An order list is a run of pattern numbers, transpositions and instruments
 ; ending in a jump back; a pattern is a run of events (note, rest, length, instrument) that the voice plays step by step.
-; Every frame each voice runs its instrument's wave table (waveform and note offset per frame: drums
-; and chord arpeggios), its pulse-width sweep and, for leads, a delayed vibrato.
+; Every frame each voice runs its instrument's wave table (waveform and note offset per frame: drums,
+; chord arpeggios and scoops into a note), its pulse-width sweep and, for leads, a delayed vibrato; then
+; the filter's cutoff sweeps and the master volume moves towards its target, as the last filter setting
+; named in an order list asks (FX bytes).
+; Every table the driver reads is indexed by a value masked or checked to the table's length, and the
+; assembler checks the lengths: a note plus any offset wraps to 0..127, and the note table has 128 notes.
 ; A rest lets the note die by dropping the sustain level to 0 with the gate held; a released envelope
 ; in our chip never falls below 1/64 of full scale, so gating off would leave the note faintly audible.
 
@@ -21,7 +25,6 @@ SMP_RATE  = $D45D
 SMP_ORDER = $D47D
 SMP_LOOP  = $D47E
 SMP_PERIOD = $029C              ; 985248 / 668: about 1475 nibbles a second
-VOLUME    = 8                   ; three full voices stay below -8 dBFS at this volume
 
 ; Pattern and order-list bytes.
 NOTE_MAX  = $5F                 ; $00-$5F: a note
@@ -32,8 +35,11 @@ TIE       = $C1                 ; the note goes on
 ENDPAT    = $FF                 ; end of pattern / order list jump (followed by the target)
 TRN       = $A0                 ; in order lists, $80-$BF: transposition TRN-32 .. TRN+31, and
                                 ; INS+n as in patterns
+FX        = $C0                 ; in order lists, $C0-$CF: filter and volume setting n
+FX_COUNT  = 16
 ; Wave table bytes: control value and note; a note with bit 7 set is absolute, else added to the
-; note played. A control value of $FF jumps to the wave-table offset in the note byte.
+; note played modulo 128 (so $7F is a semitone down). A control value of $FF jumps to the wave-table
+; offset in the note byte.
 ABS       = $80
 JUMP      = $FF
 
@@ -67,6 +73,18 @@ pwHi:     .res 3
 pwStep:   .res 3
 vibWait:  .res 3
 vibPhase: .res 3
+; The filter and the master volume.
+route:    .res 1                ; resonance and routing ($D417)
+fmode:    .res 1                ; filter mode, the high nibble of $D418
+cutoff:   .res 1                ; cutoff, high byte ($D416)
+cutStep:  .res 1                ; added every frame, signed
+cutLo:    .res 1                ; the sweep's bounds
+cutHi:    .res 1
+cutTurn:  .res 1                ; $FF: the sweep turns at a bound, 0: it stops there
+vol:      .res 1
+volTarget: .res 1
+volRate:  .res 1                ; frames per volume step, less one
+volTick:  .res 1
 STATE_SIZE = * - ptr
 
 ; ---------------------------------------------------------------------------------------------------
@@ -142,12 +160,10 @@ InitSong:
         sta tick
         rts
 
-; One frame: volume, the step's events, then every voice's instrument. On the frame before a step,
-; voices whose pattern has ended move to their next one, which keeps that work out of the busy step
-; frames.
+; One frame: the step's events, every voice's instrument, then the filter and volume. On the frame
+; before a step, voices whose pattern has ended move to their next one, which keeps that work out of
+; the busy step frames.
 PlayFrame:
-        lda #VOLUME
-        sta SID_VOL
         dec tick
         beq @ahead
         bpl @frame
@@ -177,6 +193,53 @@ PlayFrame:
 :       jsr UpdateVoice
         dex
         bpl :-
+        ; fall through
+; The cutoff sweep, the volume fade, then the filter and volume registers.
+UpdateFilter:
+        lda cutStep
+        beq @volume
+        bmi @down
+        clc
+        adc cutoff
+        bcs @top
+        cmp cutHi
+        bcc @set
+@top:   lda cutHi
+        jmp @turn
+@down:  clc
+        adc cutoff
+        bcc @bottom
+        cmp cutLo
+        bcs @set
+@bottom:
+        lda cutLo
+@turn:  sta cutoff
+        lda #0
+        sec
+        sbc cutStep
+        and cutTurn
+        sta cutStep
+        jmp @volume
+@set:   sta cutoff
+@volume:
+        lda vol
+        cmp volTarget
+        beq @write
+        dec volTick
+        bpl @write
+        ldy volRate
+        sty volTick
+        bcc @up                 ; carry from the comparison: clear when below the target
+        dec vol
+        bcs @write
+@up:    inc vol
+@write: lda cutoff
+        sta SID+22
+        lda route
+        sta SID+23
+        lda vol
+        ora fmode
+        sta SID_VOL
         rts
 
 ; Reads voice X's events up to its next note, rest or tie.
@@ -275,10 +338,36 @@ NextPattern:
         and #$1F
         sta insLog,x
         jmp @next
-@trans: sbc #TRN                ; carry is set here
+@trans: cmp #FX
+        bcs @fx
+        sbc #TRN - 1            ; carry is clear here
         clc
         adc songTrn
         sta trans,x
+        jmp @next
+@fx:    sty tmp
+        and #FX_COUNT - 1
+        tay
+        lda fxRoute,y
+        sta route
+        lda fxMode,y
+        sta fmode
+        lda fxCut,y             ; 0: the cutoff goes on from where it is
+        beq :+
+        sta cutoff
+:       lda fxStep,y
+        sta cutStep
+        lda fxLo,y
+        sta cutLo
+        lda fxHi,y
+        sta cutHi
+        lda fxTurn,y
+        sta cutTurn
+        lda fxVol,y
+        sta volTarget
+        lda fxRate,y
+        sta volRate
+        ldy tmp
         jmp @next
 @jump:  lda (ptr),y
         tay
@@ -424,17 +513,19 @@ vibDepth:                       ; 1: half step up, 2: full step up, $FF/$FE: dow
         .byte 0, 1, 2, 1, 0, $FF, $FE, $FF
 
 ; Frequency register values for notes C-0 .. B-6 at our chip's 359 x 44100 / 2^28 Hz per unit: the top
-; octave is given, the lower ones are halved from it with rounding.
+; octave is given, the lower ones are halved from it with rounding. Notes 84 to 127 repeat the top
+; octave, so that every 7-bit note has a table entry.
 TOP_OCTAVE = 72
 .define OCT6 17744, 18799, 19917, 21101, 22356, 23685, 25094, 26586, 28167, 29841, 31616, 33496
-noteLo:
-.repeat TOP_OCTAVE + 12, n
-        .byte <((.mid(2 * (n .mod 12), 1, {OCT6}) + (1 << (6 - n / 12)) / 2) >> (6 - n / 12))
-.endrepeat
-noteHi:
-.repeat TOP_OCTAVE + 12, n
-        .byte >((.mid(2 * (n .mod 12), 1, {OCT6}) + (1 << (6 - n / 12)) / 2) >> (6 - n / 12))
-.endrepeat
+.macro NOTE_TABLE part
+    .repeat 128, n
+        noteOctave .set n / 12 - (n >= TOP_OCTAVE + 12) * (n / 12 - 6)
+        noteFreq .set (.mid(2 * (n .mod 12), 1, {OCT6}) + (1 << (6 - noteOctave)) / 2) >> (6 - noteOctave)
+        .byte part(noteFreq)
+    .endrepeat
+.endmacro
+noteLo: NOTE_TABLE <
+noteHi: NOTE_TABLE >
 
 EmptyPattern:
         .byte ENDPAT
