@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -162,8 +163,9 @@ TEST(TuneImage, EverySongPlaysWithinItsBound) {
     }
 }
 
-// The game song sets a master volume on every call, plays gate, ring modulation, triangle, pulse and
-// noise, and never sync, test, sawtooth nor the cutoff's low bits; it repeats after 96 s.
+// The game song sets the master volume on every call and moves it, sweeps the filter's cutoff, plays
+// gate, ring modulation, triangle, pulse and noise, and never sync, test, sawtooth nor the cutoff's low
+// bits; voices, filter and volume repeat after 96 s.
 TEST(TuneImage, GameSongRegisterUseAndLength) {
     auto player = LoadedPlayer();
     ASSERT_GT(CountRoutine(*player, player->initAddress, GAME_SONG, INIT_BOUND), 0);
@@ -172,6 +174,7 @@ TEST(TuneImage, GameSongRegisterUseAndLength) {
     uint8_t used = 0;
     int forbidden = 0;
     std::vector<std::string> frames;
+    std::set<uint8_t> cutoffs, volumes;
     for (int frame = 0; frame < 3 * LOOP_FRAMES; ++frame) {
         regs[24] = 0;
         long count = CountRoutine(*player, player->playAddress, 0, PLAY_BOUND, [&] {
@@ -183,12 +186,16 @@ TEST(TuneImage, GameSongRegisterUseAndLength) {
         });
         ASSERT_GT(count, 0) << "frame " << frame;
         ASSERT_GT(regs[24] & 15, 0) << "frame " << frame;
-        frames.emplace_back(reinterpret_cast<const char*>(regs), 21);
+        cutoffs.insert(regs[22]);
+        volumes.insert(regs[24] & 15);
+        frames.emplace_back(reinterpret_cast<const char*>(regs), 25);
     }
     EXPECT_EQ(used & (CONTROL_GATE | CONTROL_RING | CONTROL_TRIANGLE | CONTROL_PULSE | CONTROL_NOISE),
               CONTROL_GATE | CONTROL_RING | CONTROL_TRIANGLE | CONTROL_PULSE | CONTROL_NOISE);
     EXPECT_EQ(forbidden, 0);
     EXPECT_EQ(regs[21], 0xA5);
+    EXPECT_GT(cutoffs.size(), 50u);
+    EXPECT_GE(*volumes.rbegin() - *volumes.begin(), 4);
 
     // Once round (the first pass starts from silent voices), the registers repeat after exactly
     // LOOP_FRAMES, and no period shorter than SHORTEST_LOOP fits.

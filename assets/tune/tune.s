@@ -76,8 +76,9 @@ vibPhase: .res 3
 ; The filter and the master volume.
 route:    .res 1                ; resonance and routing ($D417)
 fmode:    .res 1                ; filter mode, the high nibble of $D418
-cutoff:   .res 1                ; cutoff, high byte ($D416)
-cutStep:  .res 1                ; added every frame, signed
+cutFrac:  .res 1                ; cutoff in 1/256 units, then its high byte ($D416)
+cutoff:   .res 1
+cutStep:  .res 1                ; added every frame, signed, in 1/256 units
 cutLo:    .res 1                ; the sweep's bounds
 cutHi:    .res 1
 cutTurn:  .res 1                ; $FF: the sweep turns at a bound, 0: it stops there
@@ -85,7 +86,8 @@ vol:      .res 1
 volTarget: .res 1
 volRate:  .res 1                ; frames per volume step, less one
 volTick:  .res 1
-STATE_SIZE = * - ptr
+        .res (* - ptr) .mod 2   ; even, as InitSong clears two bytes a turn
+STATE_HALF = (* - ptr) / 2
 
 ; ---------------------------------------------------------------------------------------------------
 .segment "HEADER"
@@ -119,9 +121,10 @@ InitSong:
         bcc :+
         lda #0
 :       tay
-        ldx #STATE_SIZE - 1
+        ldx #STATE_HALF - 1
         lda #0
 :       sta ptr,x
+        sta ptr + STATE_HALF,x
         dex
         bpl :-
         lda songSpeed,y
@@ -198,17 +201,23 @@ PlayFrame:
 UpdateFilter:
         lda cutStep
         beq @volume
-        bmi @down
-        clc
+        ldy #0
+        ora #0
+        bpl :+
+        dey
+:       clc
+        adc cutFrac
+        sta cutFrac
+        tya
         adc cutoff
+        ldy cutStep
+        bmi @down
         bcs @top
         cmp cutHi
         bcc @set
 @top:   lda cutHi
         jmp @turn
-@down:  clc
-        adc cutoff
-        bcc @bottom
+@down:  bcc @bottom             ; below 0
         cmp cutLo
         bcs @set
 @bottom:
@@ -355,6 +364,8 @@ NextPattern:
         lda fxCut,y             ; 0: the cutoff goes on from where it is
         beq :+
         sta cutoff
+        lda #0
+        sta cutFrac
 :       lda fxStep,y
         sta cutStep
         lda fxLo,y
