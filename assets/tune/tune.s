@@ -35,8 +35,8 @@ TIE       = $C1                 ; the note goes on
 ENDPAT    = $FF                 ; end of pattern / order list jump (followed by the target)
 TRN       = $A0                 ; in order lists, $80-$BF: transposition TRN-32 .. TRN+31, and
                                 ; INS+n as in patterns
-FX        = $C0                 ; in order lists, $C0-$CF: filter and volume setting n
-FX_COUNT  = 16
+FX        = $C0                 ; in order lists, $C0-$DF: filter and volume setting n
+FX_COUNT  = 32
 ; Wave table bytes: control value and note; a note with bit 7 set is absolute, else added to the
 ; note played modulo 128 (so $7F is a semitone down). A control value of $FF jumps to the wave-table
 ; offset in the note byte.
