@@ -118,7 +118,9 @@ case "$mode" in
     export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
     emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_GAME=OFF -DVD_BUILD_TESTS=OFF \
       -DVD_BUILD_BENCH=OFF >/dev/null
-    ninja -C build-web -j"$jobs" vexed-drifts-web
+    targets=(vexed-drifts-web)
+    [ "$mode" = web-test ] && targets+=(wasm_play_frame)
+    ninja -C build-web -j"$jobs" "${targets[@]}"
     size=0
     for f in build-web/site/*; do size=$((size + $(gzip -9c "$f" | wc -c))); done
     echo "web: build-web/site holds $(ls build-web/site | tr '\n' ' ')- $size bytes as a host sends them (gzip)"
@@ -126,6 +128,7 @@ case "$mode" in
       serve) exec node platform/web/serve.mjs build-web/site "${PORT:-8013}" ;;
       web-test)
         (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)  # playwright-core, into tests/web/node_modules
+        node build-web/wasm_play_frame.js      # the renderer's speed in WebAssembly; fails if SIMD draws otherwise
         node tests/web/web-test.mjs build-web/site build-web/round2.png
         ;;
     esac
