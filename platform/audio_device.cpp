@@ -24,6 +24,7 @@ struct QueuedBlock {
 std::mutex streamMutex;                // guards everything below
 std::condition_variable streamWake;    // wakes the worker: a block was played, or the stream closes
 bool streamOpen, streamPaused, streamClosing;
+bool reportInMix;                      // no worker: the mix call reports (a backend without threads)
 void (*doneRoutine)(void* user, int block);
 void* doneUser;
 QueuedBlock queue[QUEUE_LENGTH];       // a ring: queueLength blocks from queueHead
@@ -71,7 +72,8 @@ bool OpenStream(void (*done)(void* user, int block), void* user) {
     std::lock_guard<std::mutex> lock(streamMutex);
     if (streamOpen || streamClosing || !done || !AudioDeviceOpen()) return false;
     try {
-        if (!BackendMixesOnFrameLoop()) worker = std::thread(RunWorker);
+        reportInMix = BackendMixesOnFrameLoop();
+        if (!reportInMix) worker = std::thread(RunWorker);
     } catch (const std::system_error&) {
         return false;
     }
@@ -100,7 +102,7 @@ void ResumeStream() {
 const OutputDevice audioBlockDevice = {OpenStream, QueueBlock, ResumeStream, CloseStream};
 
 void MixBlocks(int32_t* sum, int frames) {
-    bool wake = false;
+    bool wake = false, reportHere = false;
     {
         // Held for at most one addition per frame: the blocks' samples stay put until they are reported.
         std::lock_guard<std::mutex> lock(streamMutex);
@@ -119,9 +121,10 @@ void MixBlocks(int32_t* sum, int frames) {
             playedSamples = 0;
             wake = true;
         }
+        reportHere = reportInMix;
     }
     if (!wake) return;
-    if (worker.joinable()) {
+    if (!reportHere) {
         streamWake.notify_one();
         return;
     }

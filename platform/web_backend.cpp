@@ -14,7 +14,8 @@
 
 namespace {
 constexpr int AUDIO_RATE = 44100;
-constexpr int AUDIO_LEAD = AUDIO_RATE * 60 / 1000;   // samples kept queued ahead of the speakers: 60 ms
+constexpr int AUDIO_LEAD = AUDIO_RATE * 60 / 1000;   // samples queued ahead of the output: an effect is heard
+                                                     // within this plus the output latency (~30 ms)
 constexpr int AUDIO_PIECE = 256;                     // the least that is mixed at a time
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
 
@@ -176,6 +177,7 @@ void BackendShowFrame(const uint32_t* pixels, int width, int height) {
     framePixels.resize(size_t(width) * size_t(height));
     std::transform(pixels, pixels + framePixels.size(), framePixels.begin(), [](uint32_t c) { return c | 0xFF000000u; });
     WebShowFrame(framePixels.data(), width, height);
+    FeedAudio();  // also between the loading screen's frames, which do not sleep
 }
 
 int BackendPollEvent() { return 0; }  // a page is closed with its tab, which ends everything at once
