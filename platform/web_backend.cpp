@@ -94,7 +94,7 @@ EM_JS(int, WebOpenAudio, (int rate), {
     web.gain.connect(context.destination);
     Module.audioTap = context.createAnalyser();   // sees what goes to the speakers (the browser test reads it)
     web.gain.connect(Module.audioTap);
-    web.audioEnd = 0;
+    web.audioEnd = 0;      // in samples of the context's clock, so that pieces join without rounding
     web.audioStalls = 0;
     return 1;
 });
@@ -102,7 +102,7 @@ EM_JS(int, WebOpenAudio, (int rate), {
 // Samples queued but not yet played.
 EM_JS(int, WebAudioQueued, (int rate), {
     const web = Module.web;
-    return Math.max(0, Math.round((web.audioEnd - Module.audioContext.currentTime) * rate));
+    return Math.max(0, web.audioEnd - Math.round(Module.audioContext.currentTime * rate));
 });
 
 EM_JS(void, WebQueueAudio, (const int16_t* samples, int count, int rate), {
@@ -116,12 +116,13 @@ EM_JS(void, WebQueueAudio, (const int16_t* samples, int count, int rate), {
     source.connect(web.gain);
     // After a stall (counted for the browser test) the queue starts again a little ahead, so that the
     // first piece is heard whole.
-    if (web.audioEnd < context.currentTime) {
+    const now = Math.round(context.currentTime * rate);
+    if (web.audioEnd < now) {
         if (web.audioEnd > 0) ++web.audioStalls;
-        web.audioEnd = context.currentTime + 0.01;
+        web.audioEnd = now + Math.round(rate / 100);
     }
-    source.start(web.audioEnd);
-    web.audioEnd += count / rate;
+    source.start(web.audioEnd / rate);
+    web.audioEnd += count;
 });
 
 EM_JS(void, WebCloseAudio, (), {
