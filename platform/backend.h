@@ -28,5 +28,5 @@ uint32_t BackendRandomSeed();     // differs between runs
 // The audio device: 44100 Hz, 16-bit signed, mono. mix(user, out, frames) fills out on the device's thread.
 // False when there is no device; error then says why.
 bool BackendOpenAudio(void (*mix)(void* user, int16_t* out, int frames), void* user, std::string& error);
-void BackendCloseAudio();
-bool BackendMixesOnFrameLoop();   // true: mix runs on the main thread, called from the frame loop (no threads)         // stops the callback; it has returned when this returns
+void BackendCloseAudio();         // stops the callback; it has returned when this returns
+bool BackendMixesOnFrameLoop();   // true: mix runs on the main thread, called from the frame loop (no threads)
