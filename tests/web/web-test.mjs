@@ -197,6 +197,12 @@ async function run(page, url) {
     `${await page.evaluate(() => document.getElementById('message').innerText)}; audio ${state.audio}`);
 }
 
+// A page or browser that hangs must not hold CI up: the whole run has three minutes.
+setTimeout(() => {
+  console.log(`web-test: ${passed} passed, ${failed + 1} failed (timed out)`);
+  process.exit(1);
+}, 180000).unref();
+
 const server = await serve(site, 0);
 const browser = await chromium.launch({executablePath: '/usr/bin/chromium', args: CHROMIUM_FLAGS});
 try {
