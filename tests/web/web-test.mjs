@@ -111,14 +111,14 @@ async function run(page, url) {
     };
   });
   await page.mouse.click(400, 300);
-  const title = await poll(page, 'titlePage', [], t => t.logo > 1500 && t.cells >= 12, 30000);
+  const title = await poll(page, 'titlePage', [], t => t.logo > 800 && t.cells >= 12, 30000);
   // The frames up to the first that shows less bar than the one before (the title page's) are the loading's.
   const widths = await page.evaluate(() => window.barWidths.filter(w => w >= 0));
   const drop = widths.findIndex((w, i) => i > 0 && w < widths[i - 1]);
   const loading = drop < 0 ? widths : widths.slice(0, drop);
   const grew = new Set(loading).size >= 3 && loading[loading.length - 1] - loading[0] > 60;
   check('the loading bar grows', grew, `right ends ${[...new Set(loading)].join(' ')}`);
-  check('the title page with its star field', title.logo > 1500 && title.cells >= 12,
+  check('the title page with its star field', title.logo > 800 && title.cells >= 12,
     `${title.logo} logo pixels, stars in ${title.cells} of 16 cells`);
 
   await tap(page, 'ControlLeft');
