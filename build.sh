@@ -8,6 +8,9 @@
 #   ./build.sh fuzz        the libFuzzer targets (clang, ASan + UBSan), a fixed number of runs each
 #   ./build.sh soak        100,000 frames of scripted play under ASan + UBSan: memory flat, lists bounded
 #   ./build.sh screenshots the README's pictures, made again from the headless game into docs/screenshots
+#   ./build.sh web         the game as a web page in build-web/site (Emscripten)
+#   ./build.sh serve       that page, served on 127.0.0.1
+#   ./build.sh web-test    the page in headless Chromium: play, speed and sound checked from the canvas
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -17,6 +20,8 @@ packages=(g++ cmake ninja-build pkg-config libsdl2-dev libgtest-dev libbenchmark
 case "$mode" in
   test) packages+=(desktop-file-utils) ;;  # the install check validates the desktop entry
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  web|serve) packages+=(emscripten node-acorn) ;;
+  web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
@@ -108,8 +113,28 @@ case "$mode" in
     ninja -C build -j"$jobs" screenshots
     ./build/tools/screenshots docs/screenshots
     ;;
+  web|serve|web-test)
+    # Debian's emscripten finds its acorn among Debian's Node.js modules, whichever Node.js runs it.
+    export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+    emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_GAME=OFF -DVD_BUILD_TESTS=OFF \
+      -DVD_BUILD_BENCH=OFF >/dev/null
+    targets=(vexed-drifts-web)
+    [ "$mode" = web-test ] && targets+=(wasm_play_frame)
+    ninja -C build-web -j"$jobs" "${targets[@]}"
+    size=0
+    for f in build-web/site/*; do size=$((size + $(gzip -9c "$f" | wc -c))); done
+    echo "web: build-web/site holds $(ls build-web/site | tr '\n' ' ')- $size bytes as a host sends them (gzip)"
+    case "$mode" in
+      serve) exec node platform/web/serve.mjs build-web/site "${PORT:-8013}" ;;
+      web-test)
+        (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)  # playwright-core, into tests/web/node_modules
+        node build-web/wasm_play_frame.js      # the renderer's speed in WebAssembly; fails if SIMD draws otherwise
+        node tests/web/web-test.mjs build-web/site build-web/round2.png
+        ;;
+    esac
+    ;;
   *)
-    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots]" >&2
+    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test]" >&2
     exit 2
     ;;
 esac

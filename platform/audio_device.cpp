@@ -1,12 +1,14 @@
 // The tune's block output over the one audio device. The callback plays the queued blocks one after another
 // and hands every finished block to a worker thread, which reports it; the report (where the tune renders
-// the block afresh) thus never runs on the device's thread.
+// the block afresh) thus never runs on the device's thread. A backend without threads mixes from the frame
+// loop: there the callback itself reports, once it has let go of the lock.
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "platform/backend.h"
 #include "platform/mixer.h"
 
 namespace {
@@ -22,6 +24,7 @@ struct QueuedBlock {
 std::mutex streamMutex;                // guards everything below
 std::condition_variable streamWake;    // wakes the worker: a block was played, or the stream closes
 bool streamOpen, streamPaused, streamClosing;
+bool reportInMix;                      // no worker: the mix call reports (a backend without threads)
 void (*doneRoutine)(void* user, int block);
 void* doneUser;
 QueuedBlock queue[QUEUE_LENGTH];       // a ring: queueLength blocks from queueHead
@@ -30,20 +33,26 @@ int played[QUEUE_LENGTH];              // blocks played and not yet reported, ol
 int playedLength;
 std::thread worker;
 
-void ReportPlayedBlocks() {
-    std::unique_lock<std::mutex> lock(streamMutex);
+// Reports the played blocks oldest first, without the lock during each report (the tune renders and queues
+// there); when waiting, for ever until the stream closes, else until none is left.
+void ReportPlayedBlocks(std::unique_lock<std::mutex>& lock, bool waiting) {
     for (;;) {
-        streamWake.wait(lock, [] { return streamClosing || playedLength > 0; });
-        if (streamClosing) return;
+        if (waiting) streamWake.wait(lock, [] { return streamClosing || playedLength > 0; });
+        if (streamClosing || playedLength == 0) return;
         const int block = played[0];
         std::copy(played + 1, played + playedLength, played);
         --playedLength;
         const auto routine = doneRoutine;
         void* user = doneUser;
         lock.unlock();
-        routine(user, block);          // the tune renders and queues here, so without the lock
+        routine(user, block);
         lock.lock();
     }
+}
+
+void RunWorker() {
+    std::unique_lock<std::mutex> lock(streamMutex);
+    ReportPlayedBlocks(lock, true);
 }
 
 void CloseStream() {
@@ -54,7 +63,7 @@ void CloseStream() {
         streamClosing = true;          // drops the queue and what was played but not yet reported
     }
     streamWake.notify_one();
-    worker.join();                     // waits for a report under way
+    if (worker.joinable()) worker.join();  // waits for a report under way
     std::lock_guard<std::mutex> lock(streamMutex);
     streamClosing = false;
 }
@@ -63,7 +72,8 @@ bool OpenStream(void (*done)(void* user, int block), void* user) {
     std::lock_guard<std::mutex> lock(streamMutex);
     if (streamOpen || streamClosing || !done || !AudioDeviceOpen()) return false;
     try {
-        worker = std::thread(ReportPlayedBlocks);
+        reportInMix = BackendMixesOnFrameLoop();
+        if (!reportInMix) worker = std::thread(RunWorker);
     } catch (const std::system_error&) {
         return false;
     }
@@ -92,7 +102,7 @@ void ResumeStream() {
 const OutputDevice audioBlockDevice = {OpenStream, QueueBlock, ResumeStream, CloseStream};
 
 void MixBlocks(int32_t* sum, int frames) {
-    bool wake = false;
+    bool wake = false, reportHere = false;
     {
         // Held for at most one addition per frame: the blocks' samples stay put until they are reported.
         std::lock_guard<std::mutex> lock(streamMutex);
@@ -111,6 +121,13 @@ void MixBlocks(int32_t* sum, int frames) {
             playedSamples = 0;
             wake = true;
         }
+        reportHere = reportInMix;
     }
-    if (wake) streamWake.notify_one();
+    if (!wake) return;
+    if (!reportHere) {
+        streamWake.notify_one();
+        return;
+    }
+    std::unique_lock<std::mutex> lock(streamMutex);
+    ReportPlayedBlocks(lock, false);
 }

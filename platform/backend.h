@@ -1,6 +1,7 @@
 #pragma once
 // What a backend gives the platform layer. Exactly one backend is linked: sdl_backend.cpp for the game,
-// headless_backend.cpp for tests and tools (scripted input, a fake clock, no window, no device).
+// web_backend.cpp for the game in a web page, headless_backend.cpp for tests and tools (scripted input,
+// a fake clock, no window, no device).
 #include <cstdint>
 #include <string>
 
@@ -28,3 +29,4 @@ uint32_t BackendRandomSeed();     // differs between runs
 // False when there is no device; error then says why.
 bool BackendOpenAudio(void (*mix)(void* user, int16_t* out, int frames), void* user, std::string& error);
 void BackendCloseAudio();         // stops the callback; it has returned when this returns
+bool BackendMixesOnFrameLoop();   // true: mix runs on the main thread, called from the frame loop (no threads)

@@ -21,3 +21,4 @@ void HeadlessSetRandomSeed(uint32_t seed); // the seed BackendRandomSeed gives
 void HeadlessOnFrame(std::function<void(int frame)> hook); // called at every presented frame, after it is shown
 bool HeadlessPumpAudio(int16_t* out, int frames); // runs the device's mix callback once; false when no device is open
 void HeadlessSetAudioAvailable(bool available);   // whether BackendOpenAudio finds a device (default yes)
+void HeadlessSetMixOnFrameLoop(bool onFrameLoop); // the device is pumped without threads, as in a web page (default no)

@@ -28,6 +28,7 @@ std::function<void(int)> frameHook;
 
 std::mutex audioMutex;
 bool audioAvailable = true;
+bool mixesOnFrameLoop;
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
 
@@ -61,6 +62,7 @@ void HeadlessReset() {
     frameHook = nullptr;
     std::lock_guard<std::mutex> lock(audioMutex);
     audioAvailable = true;
+    mixesOnFrameLoop = false;
 }
 
 void HeadlessSetKey(int code, bool down) {
@@ -84,6 +86,7 @@ void HeadlessSetAudioAvailable(bool available) {
     std::lock_guard<std::mutex> lock(audioMutex);
     audioAvailable = available;
 }
+void HeadlessSetMixOnFrameLoop(bool onFrameLoop) { mixesOnFrameLoop = onFrameLoop; }
 
 bool HeadlessPumpAudio(int16_t* out, int frames) {
     std::lock_guard<std::mutex> lock(audioMutex);
@@ -161,3 +164,5 @@ void BackendCloseAudio() {
     audioMix = nullptr;
     audioUser = nullptr;
 }
+
+bool BackendMixesOnFrameLoop() { return mixesOnFrameLoop; }

@@ -29,4 +29,4 @@ struct SpriteRecord {
 
 const SpriteRecord* FindSprite(int id);  // null for an empty id
 
-bool SetVectorSpans(bool enable);  // tests: false draws with the plain code everywhere; true when AVX2 is in use
+bool SetVectorSpans(bool enable);  // tests: false draws with the plain code everywhere; true when AVX2 or WebAssembly SIMD is in use

@@ -1,8 +1,13 @@
-// Input latches, typed text, joystick thresholds, the random generator and the frame cap.
+// Input latches, typed text, the key table, joystick thresholds, the random generator and the frame cap.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
 
 #include "platform/headless.h"
 #include "platform/input.h"
+#include "platform/key_table.h"
 #include "platform/random.h"
 #include "platform/video.h"
 
@@ -102,6 +107,25 @@ TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundred) {
     EXPECT_FALSE(IsJoystickButtonDown(0, 0));
     EXPECT_EQ(GetJoystickX(1), 0);  // a joystick that was not found reads as centred
     EXPECT_EQ(SampleJoystick(1), 0);
+}
+
+// The backends' shared key table: a key named twice would shadow another, and the game's keys must be there.
+TEST(KeyTable, EveryCodeAndNameOnceAndTheGameKeysPresent) {
+    std::set<int> set1, usb;
+    std::set<std::string> dom;
+    for (int k = 0; k < KEY_NAME_COUNT; ++k) {
+        EXPECT_TRUE(set1.insert(KEY_NAMES[k].set1).second) << KEY_NAMES[k].dom;
+        EXPECT_TRUE(usb.insert(KEY_NAMES[k].usb).second) << KEY_NAMES[k].dom;
+        EXPECT_TRUE(dom.insert(KEY_NAMES[k].dom).second) << KEY_NAMES[k].dom;
+    }
+    const std::pair<int, const char*> game[] = {{KEY_ESCAPE, "Escape"}, {KEY_LEFT_CONTROL, "ControlLeft"},
+        {KEY_UP, "ArrowUp"}, {KEY_DOWN, "ArrowDown"}, {KEY_LEFT, "ArrowLeft"}, {KEY_RIGHT, "ArrowRight"},
+        {KEY_1, "Digit1"}, {KEY_BACKSPACE, "Backspace"}, {KEY_RETURN, "Enter"}, {0x1E, "KeyA"}, {0x0B, "Digit0"}};
+    for (const auto& [code, name] : game) {
+        const auto at = std::find_if(KEY_NAMES, KEY_NAMES + KEY_NAME_COUNT, [&](const KeyName& key) { return key.set1 == code; });
+        ASSERT_NE(at, KEY_NAMES + KEY_NAME_COUNT) << name;
+        EXPECT_STREQ(at->dom, name);
+    }
 }
 
 TEST(Random, SeedingAndTheSequenceAreExact) {

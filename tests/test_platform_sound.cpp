@@ -240,8 +240,10 @@ void Refill(void* user, int block) {
 class BlockStream : public Sound {
 protected:
     Reports reports;
+    bool onFrameLoop = false;            // as in a web page: no worker, the mix call reports
     void SetUp() override {
         Sound::SetUp();
+        HeadlessSetMixOnFrameLoop(onFrameLoop);
         reports.samples[0].assign(700, 1000);
         reports.samples[1].assign(700, 2000);
         ASSERT_TRUE(audioBlockDevice.open(Refill, &reports));
@@ -278,6 +280,29 @@ TEST_F(BlockStream, NothingIsReportedAfterClose) {
     audioBlockDevice.close();                            // a second close does nothing
     EXPECT_EQ(reports.blocks.size(), reported);
     EXPECT_TRUE(audioBlockDevice.open(Refill, &reports));   // and the device opens again
+}
+
+// Without threads every block is reported inside the mix call that finishes it, and the next one follows
+// without a gap, whatever the pieces the frame loop mixes.
+class FrameLoopBlockStream : public BlockStream {
+protected:
+    FrameLoopBlockStream() { onFrameLoop = true; }
+};
+
+TEST_F(FrameLoopBlockStream, ReportsInsideTheMixCallThatFinishesABlock) {
+    audioBlockDevice.resume();
+    std::vector<int16_t> out;
+    for (const int piece : {350, 300, 100, 650, 1000, 400}) {
+        const std::vector<int16_t> part = Pump(piece);
+        out.insert(out.end(), part.begin(), part.end());
+        EXPECT_EQ(reports.blocks.size(), out.size() / 700) << out.size();
+    }
+    EXPECT_EQ(reports.blocks, (std::vector<int>{0, 1, 0, 1}));
+    for (std::thread::id id : reports.threads) EXPECT_EQ(id, std::this_thread::get_id());
+    for (size_t f = 0; f < out.size(); ++f) ASSERT_EQ(out[f], f / 700 % 2 ? 2000 : 1000) << f;
+    audioBlockDevice.close();
+    EXPECT_EQ(Highest(Pump(1400)), 0);
+    EXPECT_EQ(reports.blocks.size(), 4u);
 }
 
 TEST_F(BlockStream, ShutdownClosesTheStream) {

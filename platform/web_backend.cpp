@@ -1,0 +1,234 @@
+// The web page backend: the back buffer is shown in the page's canvas, keyboard and gamepad come from the
+// page, the clock from performance.now(), and Web Audio plays what the mixer makes. A page has no threads:
+// every sleep hands control back to the browser (Asyncify's emscripten_sleep), and the audio is mixed on
+// the main thread whenever the frame loop sleeps, a little ahead of what the speakers play.
+// This is the only file that includes Emscripten; the page around it is platform/web/.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/backend.h"
+#include "platform/key_table.h"
+
+namespace {
+constexpr int AUDIO_RATE = 44100;
+constexpr int AUDIO_LEAD = AUDIO_RATE * 60 / 1000;   // samples queued ahead of the output: an effect is heard
+                                                     // within this plus the output latency (~30 ms)
+constexpr int AUDIO_PIECE = 256;                     // the least that is mixed at a time
+constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
+
+void (*audioMix)(void*, int16_t*, int);
+void* audioUser;
+std::vector<int16_t> audioPiece;
+std::vector<uint32_t> framePixels;                    // the back buffer with its alpha bytes set
+
+// The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
+// user gesture, when browsers let sound start.
+EM_JS(void, WebStart, (), {
+    const web = Module.web = {keys: new Uint8Array(256), chars: new Uint8Array(256), codes: {}, frames: 0};
+    const handle = (down) => (event) => {
+        const code = web.codes[event.code];
+        if (code === undefined) return;
+        web.keys[code] = down ? 0x80 : 0;
+        if (down && event.key.length === 1 && event.key.charCodeAt(0) >= 32 && event.key.charCodeAt(0) < 127)
+            web.chars[code] = event.key.charCodeAt(0);
+        if (!/^F[0-9]+$/.test(event.code)) event.preventDefault();  // no scrolling, no find-as-you-type
+    };
+    const release = () => web.keys.fill(0);
+    window.addEventListener('keydown', handle(true));
+    window.addEventListener('keyup', handle(false));
+    window.addEventListener('blur', release);
+    document.addEventListener('visibilitychange', release);
+});
+
+EM_JS(void, WebNameKey, (const char* dom, int code), { Module.web.codes[UTF8ToString(dom)] = code; });
+
+EM_JS(void, WebOpenCanvas, (const char* title), {
+    document.title = UTF8ToString(title);
+    if (Module.onCanvasOpen) Module.onCanvasOpen();
+});
+
+EM_JS(void, WebShowFrame, (const uint32_t* pixels, int width, int height), {
+    const web = Module.web;
+    const bytes = width * height * 4;
+    if (!web.image || web.image.data.buffer !== HEAPU8.buffer || web.pixels !== pixels) {
+        web.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, bytes), width, height);
+        web.pixels = pixels;
+        web.context = Module.canvas.getContext('2d', {alpha: false});
+    }
+    web.context.putImageData(web.image, 0, 0);
+    ++web.frames;
+});
+
+EM_JS(int, WebReadKeys, (uint8_t* keys), {
+    if (!document.hasFocus()) return 0;
+    HEAPU8.set(Module.web.keys, keys);
+    return 1;
+});
+
+EM_JS(int, WebKeyCharacter, (int code), { return Module.web.chars[code]; });
+
+// Joystick n is the Gamepad API's n-th attached pad: the left stick or the d-pad steers.
+EM_JS(int, WebReadGamepad, (int n, int* axes, uint8_t* buttons), {
+    const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(p => p && p.connected) : [];
+    const pad = pads[n];
+    if (!pad) return 0;
+    const pressed = (b) => pad.buttons[b] && pad.buttons[b].pressed;
+    const axis = (a, less, more) => pressed(less) ? -1000 : pressed(more) ? 1000
+        : Math.max(-1000, Math.min(1000, Math.round((pad.axes[a] || 0) * 1000)));
+    HEAP32[axes >> 2] = axis(0, 14, 15);
+    HEAP32[(axes >> 2) + 1] = axis(1, 12, 13);
+    for (let b = 0; b < 32; ++b) HEAPU8[buttons + b] = pressed(b) ? 0x80 : 0;
+    return 1;
+});
+
+EM_JS(uint32_t, WebRandomSeed, (), { return crypto.getRandomValues(new Uint32Array(1))[0]; });
+
+EM_JS(int, WebOpenAudio, (int rate), {
+    const context = Module.audioContext;
+    if (!context || context.sampleRate !== rate) return 0;
+    const web = Module.web;
+    web.gain = context.createGain();
+    web.gain.connect(context.destination);
+    Module.audioTap = context.createAnalyser();   // sees what goes to the speakers (the browser test reads it)
+    web.gain.connect(Module.audioTap);
+    web.audioEnd = 0;      // in samples of the context's clock, so that pieces join without rounding
+    web.audioStalls = 0;
+    return 1;
+});
+
+// Samples queued but not yet played.
+EM_JS(int, WebAudioQueued, (int rate), {
+    const web = Module.web;
+    return Math.max(0, web.audioEnd - Math.round(Module.audioContext.currentTime * rate));
+});
+
+EM_JS(void, WebQueueAudio, (const int16_t* samples, int count, int rate), {
+    const web = Module.web, context = Module.audioContext;
+    const buffer = context.createBuffer(1, count, rate);
+    const out = buffer.getChannelData(0);
+    const from = samples >> 1;
+    for (let i = 0; i < count; ++i) out[i] = HEAP16[from + i] / 32768;
+    const source = context.createBufferSource();
+    source.buffer = buffer;
+    source.connect(web.gain);
+    // After a stall (counted for the browser test) the queue starts again a little ahead, so that the
+    // first piece is heard whole.
+    const now = Math.round(context.currentTime * rate);
+    if (web.audioEnd < now) {
+        if (web.audioEnd > 0) ++web.audioStalls;
+        web.audioEnd = now + Math.round(rate / 100);
+    }
+    source.start(web.audioEnd / rate);
+    web.audioEnd += count;
+});
+
+EM_JS(void, WebCloseAudio, (), {
+    const web = Module.web;
+    if (web.gain) web.gain.disconnect();
+    web.gain = null;
+});
+
+EM_JS(void, WebEnded, (int code), {
+    if (Module.audioContext) Module.audioContext.close();
+    if (Module.onEnded) Module.onEnded(code);
+});
+
+// Tops the audio queue up to its lead. The tune's played blocks are reported, and rendered afresh, inside
+// the mix call (BackendMixesOnFrameLoop).
+void FeedAudio() {
+    if (!audioMix) return;
+    const int wanted = AUDIO_LEAD - WebAudioQueued(AUDIO_RATE);
+    if (wanted < AUDIO_PIECE) return;
+    audioPiece.resize(size_t(wanted));
+    audioMix(audioUser, audioPiece.data(), wanted);
+    WebQueueAudio(audioPiece.data(), wanted, AUDIO_RATE);
+}
+
+// Sleeps until the clock reads `until` microseconds, waking at least every LONGEST_NAP to feed the audio.
+void SleepUntil(int64_t until) {
+    for (;;) {
+        FeedAudio();
+        const int64_t left = until - BackendTicks();
+        if (left <= 0) return;
+        emscripten_sleep(std::min(LONGEST_NAP, uint32_t((left + 999) / 1000)));
+    }
+}
+}  // namespace
+
+bool BackendStart() {
+    WebStart();
+    for (int k = 0; k < KEY_NAME_COUNT; ++k) WebNameKey(KEY_NAMES[k].dom, KEY_NAMES[k].set1);
+    return true;
+}
+
+void BackendStop() {}
+
+bool BackendOpenWindow(const char* title, int, int) {
+    WebOpenCanvas(title);
+    return true;
+}
+
+void BackendCloseWindow() {}
+
+void BackendShowFrame(const uint32_t* pixels, int width, int height) {
+    // Canvas pixels are bytes R, G, B, A: the colour value 0x00BBGGRR with an opaque alpha byte.
+    framePixels.resize(size_t(width) * size_t(height));
+    std::transform(pixels, pixels + framePixels.size(), framePixels.begin(), [](uint32_t c) { return c | 0xFF000000u; });
+    WebShowFrame(framePixels.data(), width, height);
+    FeedAudio();  // also between the loading screen's frames, which do not sleep
+}
+
+int BackendPollEvent() { return 0; }  // a page is closed with its tab, which ends everything at once
+
+bool BackendReadKeys(uint8_t keys[256]) { return WebReadKeys(keys) != 0; }
+
+char BackendKeyCharacter(int code) { return code >= 0 && code < 256 ? char(WebKeyCharacter(code)) : 0; }
+
+// Browsers show a gamepad only once it is used on the page, which is after the game has looked for
+// joysticks: the first pad's place is always there, and reads as not attached until a pad comes.
+int BackendOpenJoysticks() { return 1; }
+
+bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]) {
+    int axes[2];
+    if (!WebReadGamepad(n, axes, buttons)) return false;
+    x = axes[0];
+    y = axes[1];
+    return true;
+}
+
+void BackendCloseJoysticks() {}
+
+int64_t BackendTicks() { return int64_t(emscripten_get_now() * 1000.0); }
+int64_t BackendTickFrequency() { return 1000000; }
+void BackendWaitUntil(int64_t ticks) { SleepUntil(ticks); }
+uint32_t BackendMilliseconds() { return uint32_t(int64_t(emscripten_get_now())); }
+void BackendSleep(uint32_t milliseconds) { SleepUntil(BackendTicks() + int64_t(milliseconds) * 1000); }
+uint32_t BackendRandomSeed() { return WebRandomSeed(); }
+
+void BackendExit(int code) {
+    BackendCloseAudio();
+    WebEnded(code);
+    emscripten_force_exit(code);
+    std::abort();  // not reached: the forced exit unwinds out of the module
+}
+
+bool BackendOpenAudio(void (*mix)(void*, int16_t*, int), void* user, std::string& error) {
+    if (!WebOpenAudio(AUDIO_RATE)) {
+        error = "the page has no Web Audio context at 44100 Hz";
+        return false;
+    }
+    audioMix = mix;
+    audioUser = user;
+    return true;
+}
+
+void BackendCloseAudio() {
+    audioMix = nullptr;
+    audioUser = nullptr;
+    WebCloseAudio();
+}
+
+bool BackendMixesOnFrameLoop() { return true; }
