@@ -282,6 +282,27 @@ TEST_F(BlockStream, NothingIsReportedAfterClose) {
     EXPECT_TRUE(audioBlockDevice.open(Refill, &reports));   // and the device opens again
 }
 
+// Closing a playing stream ramps it down over 10 ms of device output instead of cutting the wave.
+TEST_F(BlockStream, CloseRampsThePlayingBlockDown) {
+    reports.samples[1].assign(700, 1000);                // one level throughout: only the ramp moves it
+    audioBlockDevice.resume();
+    std::thread closer([] { audioBlockDevice.close(); });
+    std::vector<int16_t> out;
+    while (out.size() < 70000 && (out.empty() || out.back() == 1000)) {
+        out.push_back(Pump(1)[0]);
+        if (out.size() % 700 == 0 && !reports.WaitFor(out.size() / 700)) break; // two blocks stay queued
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+    const std::vector<int16_t> rest = Pump(1024);
+    closer.join();
+    out.insert(out.end(), rest.begin(), rest.end());
+    const size_t start = out.size() - rest.size() - 1;
+    ASSERT_LT(out[start], 1000);
+    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_LE(out[f + 1] - out[f], 0) << f;
+    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_GE(out[f + 1] - out[f], -3) << f;  // no step
+    EXPECT_EQ(LastSounding(out) - int(start), 440);   // 441 frames at gains 441/442 down to 1/442
+}
+
 // Without threads every block is reported inside the mix call that finishes it, and the next one follows
 // without a gap, whatever the pieces the frame loop mixes.
 class FrameLoopBlockStream : public BlockStream {
