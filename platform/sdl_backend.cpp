@@ -62,6 +62,13 @@ constexpr KeyMapping KEY_MAP[] = {
     {SDL_SCANCODE_LGUI, 0xDB}, {SDL_SCANCODE_RGUI, 0xDC}, {SDL_SCANCODE_APPLICATION, 0xDD},
 };
 
+// Drivers SDL takes when no real one starts: they open no window anyone can see.
+bool IsSubstituteDriver(const char* driver) {
+    return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+           std::strcmp(driver, "evdev") == 0;
+}
+constexpr Uint32 RETRY_DELAY_MS = 200;
+
 SDL_Scancode ScancodeOf(int set1) {
     for (const KeyMapping& key : KEY_MAP)
         if (key.set1 == set1) return key.sdl;
@@ -105,8 +112,26 @@ void AudioCallback(void*, Uint8* stream, int length) {
 
 bool BackendStart() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");  // the window-surface path copies straight to the window
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_TIMER) != 0) {
-        std::fprintf(stderr, "vexed-drifts: cannot start SDL: %s\n", SDL_GetError());
+    // Without a reachable display SDL falls back to a driver that shows nothing (off-screen, dummy): the game
+    // would run unseen and could not be closed. Such a driver is taken only when SDL_VIDEODRIVER names it.
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const bool driverAsked = asked && *asked;
+    for (int attempt = 0;; ++attempt) {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER | SDL_INIT_TIMER) != 0) {
+            std::fprintf(stderr, "vexed-drifts: cannot open a window: %s\n", SDL_GetError());
+            return false;
+        }
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (driverAsked || !IsSubstituteDriver(driver)) break;
+        SDL_Quit();
+        // A display that is set but refused the connection is tried once more (see RetryDelay).
+        const char* display = SDL_getenv("DISPLAY");
+        if (attempt == 0 && display && *display) {
+            SDL_Delay(RETRY_DELAY_MS);
+            continue;
+        }
+        std::fprintf(stderr, "vexed-drifts: cannot open a window: no display could be reached (DISPLAY=%s)\n",
+                     display && *display ? display : "unset");
         return false;
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
