@@ -16,6 +16,7 @@ void HeadlessSetJoystickCount(int count); // joysticks that DetectJoysticks will
 void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown); // bit b-1 = button b
 void HeadlessRequestClose();           // the next PollWindowEvent reports a close request
 void HeadlessSetClock(uint32_t milliseconds);
+void HeadlessSetWaitLateness(uint32_t microseconds); // the frame cap's next wait returns this much late (a busy machine)
 void HeadlessAdvanceClock(uint32_t milliseconds);
 void HeadlessSetRandomSeed(uint32_t seed); // the seed BackendRandomSeed gives
 void HeadlessOnFrame(std::function<void(int frame)> hook); // called at every presented frame, after it is shown

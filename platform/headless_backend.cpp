@@ -22,6 +22,7 @@ bool closeRequested;
 int joystickCount;
 HeadlessJoystick joysticks[4];
 int64_t clockMicros;
+int64_t waitLateness;
 uint32_t randomSeed = 1;
 int frameNumber;
 std::function<void(int)> frameHook;
@@ -56,6 +57,7 @@ void HeadlessReset() {
     joystickCount = 0;
     std::memset(joysticks, 0, sizeof joysticks);
     clockMicros = 0;
+    waitLateness = 0;
     randomSeed = 1;
     frameNumber = 0;
     frameHook = nullptr;
@@ -77,6 +79,7 @@ void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown) {
 }
 void HeadlessRequestClose() { closeRequested = true; }
 void HeadlessSetClock(uint32_t milliseconds) { clockMicros = int64_t(milliseconds) * 1000; }
+void HeadlessSetWaitLateness(uint32_t microseconds) { waitLateness = microseconds; }
 void HeadlessAdvanceClock(uint32_t milliseconds) { clockMicros += int64_t(milliseconds) * 1000; }
 void HeadlessSetRandomSeed(uint32_t seed) { randomSeed = seed; }
 void HeadlessOnFrame(std::function<void(int)> hook) { frameHook = std::move(hook); }
@@ -139,6 +142,8 @@ int64_t BackendTicks() { return clockMicros; }
 int64_t BackendTickFrequency() { return TICKS_PER_SECOND; }
 void BackendWaitUntil(int64_t ticks) {
     if (ticks > clockMicros) clockMicros = ticks;
+    clockMicros += waitLateness;
+    waitLateness = 0;
 }
 uint32_t BackendMilliseconds() { return uint32_t(clockMicros / 1000); }
 void BackendSleep(uint32_t milliseconds) { clockMicros += int64_t(milliseconds) * 1000; }

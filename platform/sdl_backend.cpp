@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/backend.h"
+#include "platform/stretch.h"
 
 namespace {
 SDL_Window* window;
@@ -98,10 +99,19 @@ void ShowLastFrame() {
     }
     SDL_Surface* target = SDL_GetWindowSurface(window);   // remade by SDL after a resize
     if (!target || !frameSurface) return;
-    if (target->w == frameSurface->w && target->h == frameSurface->h)
+    // The common 32-bit layouts are stretched here, far faster than SDL's general scaler; others go to it.
+    const Uint32 format = target->format->format;
+    const bool same = format == SDL_PIXELFORMAT_XBGR8888 || format == SDL_PIXELFORMAT_ABGR8888;
+    const bool swapped = format == SDL_PIXELFORMAT_XRGB8888 || format == SDL_PIXELFORMAT_ARGB8888;
+    if ((same || swapped) && SDL_LockSurface(target) == 0) {
+        StretchPixels(framePixels, frameSurface->w, frameSurface->h, static_cast<uint32_t*>(target->pixels),
+                      target->w, target->h, target->pitch / int(sizeof(uint32_t)), swapped);
+        SDL_UnlockSurface(target);
+    } else if (target->w == frameSurface->w && target->h == frameSurface->h) {
         SDL_BlitSurface(frameSurface, nullptr, target, nullptr);
-    else
+    } else {
         SDL_BlitScaled(frameSurface, nullptr, target, nullptr);
+    }
     SDL_UpdateWindowSurface(window);
 }
 

@@ -1,6 +1,9 @@
 // Input latches, typed text, joystick thresholds, the random generator and the frame cap.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "platform/backend.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/random.h"
@@ -137,4 +140,25 @@ TEST(FrameCap, IntervalAndReleaseTimes) {
     EXPECT_EQ(FrameReleaseTime(1000 + 16394, 1000, 16393), 1000 + 16394);
     // A frame whose work took longer than the interval goes out at once.
     EXPECT_EQ(FrameReleaseTime(50000, 1000, 16393), 50000);
+}
+
+TEST(FrameCap, AFrameReleasedLateStartsTheScheduleAfresh) {
+    HeadlessReset();
+    ASSERT_TRUE(InitSpriteSystem());
+    ASSERT_TRUE(OpenScreenInWindow(OpenGameWindow(0, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, "", WINDOW_FLAGS), 0, 0, 0, 0, 1, 0, 0));
+    const int64_t interval = FrameInterval(1000000, FRAME_CAP);  // the fake clock counts microseconds
+    std::vector<int64_t> shown;
+    HeadlessOnFrame([&](int) { shown.push_back(BackendTicks()); });
+    // Frames whose work takes 2 ms; the waits of frames 3 and 6 return 4 ms and 30 ms late.
+    for (int frame = 0; frame < 10; ++frame) {
+        if (frame == 3) HeadlessSetWaitLateness(4000);
+        if (frame == 6) HeadlessSetWaitLateness(30000);
+        HeadlessAdvanceClock(2);
+        PresentFrame();
+    }
+    for (size_t i = 2; i < shown.size(); ++i) EXPECT_GT(shown[i] - shown[i - 1], interval) << "frame " << i;
+    ShutdownScreen();
+    DestroyGameWindows();
+    ShutdownPlatform();
+    HeadlessOnFrame(nullptr);
 }
