@@ -115,6 +115,17 @@ void ShowLastFrame() {
     SDL_UpdateWindowSurface(window);
 }
 
+// F11, or Alt with Return, switches between the window and the whole screen (at the desktop's own mode,
+// the picture stretched as in a window). Return pressed with Alt does not reach the game.
+void HandleKeyEvent(const SDL_KeyboardEvent& key) {
+    if (key.type != SDL_KEYDOWN || key.repeat || !window) return;
+    const SDL_Scancode code = key.keysym.scancode;
+    const bool altReturn = (code == SDL_SCANCODE_RETURN || code == SDL_SCANCODE_KP_ENTER) && (key.keysym.mod & KMOD_ALT);
+    if (code != SDL_SCANCODE_F11 && !altReturn) return;
+    const bool full = SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
 void AudioCallback(void*, Uint8* stream, int length) {
     audioMix(audioUser, reinterpret_cast<int16_t*>(stream), length / int(sizeof(int16_t)));
 }
@@ -153,7 +164,8 @@ void BackendStop() { SDL_Quit(); }
 bool BackendOpenWindow(const char* title, int width, int height) {
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
-    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+    // Presenting waits for the display's refresh, so the picture never tears.
+    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (renderer && RendererIsEmulated(renderer)) {
         SDL_DestroyRenderer(renderer);
         renderer = nullptr;
@@ -196,6 +208,7 @@ int BackendPollEvent() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) closePending = true;
+        if (event.type == SDL_KEYDOWN) HandleKeyEvent(event.key);
         if (event.type != SDL_WINDOWEVENT) continue;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) closePending = true;
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
@@ -208,13 +221,17 @@ int BackendPollEvent() {
 
 bool BackendReadKeys(uint8_t keys[256]) {
     SDL_PumpEvents();
-    // Key and text events are not used (the snapshot is): drop them so the queue cannot grow.
-    SDL_FlushEvents(SDL_KEYDOWN, SDL_TEXTINPUT);
+    // The snapshot is what the game reads: key events only serve the fullscreen keys, text events nothing.
+    SDL_Event events[16];
+    int count;
+    while ((count = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_KEYDOWN, SDL_TEXTINPUT)) > 0)
+        for (int i = 0; i < count; ++i) HandleKeyEvent(events[i].key);
     if (!window || SDL_GetKeyboardFocus() != window) return false;
     const Uint8* state = SDL_GetKeyboardState(nullptr);
     std::memset(keys, 0, 256);
     for (const KeyMapping& key : KEY_MAP)
         if (state[key.sdl]) keys[key.set1] = 0x80;
+    if (SDL_GetModState() & KMOD_ALT) keys[0x1C] = keys[0x9C] = 0;
     return true;
 }
 
