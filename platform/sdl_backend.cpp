@@ -18,8 +18,13 @@ SDL_Texture* texture;
 SDL_Surface* frameSurface;       // ... else the back buffer is copied into the window's own surface
 const uint32_t* framePixels;
 bool closePending;
-SDL_Joystick* joysticks[16];
-int joystickCount;
+// A plugged-in device: a known game controller through SDL's mapping, any other joystick raw.
+struct Pad {
+    SDL_GameController* controller;
+    SDL_Joystick* joystick;      // the controller's own joystick, or the raw one
+    SDL_JoystickID id;
+};
+Pad pads[JOYSTICK_SLOTS];
 SDL_AudioDeviceID audioDevice;
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
@@ -113,6 +118,31 @@ void ShowLastFrame() {
         SDL_BlitScaled(frameSurface, nullptr, target, nullptr);
     }
     SDL_UpdateWindowSurface(window);
+}
+
+// A device plugged in (SDL reports those present at start-up too) takes the first free slot.
+void PlugPad(int deviceIndex) {
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+    Pad* free = nullptr;
+    for (Pad& pad : pads) {
+        if (pad.joystick && pad.id == id) return;   // already open
+        if (!pad.joystick && !free) free = &pad;
+    }
+    if (!free) return;
+    if (SDL_IsGameController(deviceIndex) && (free->controller = SDL_GameControllerOpen(deviceIndex)))
+        free->joystick = SDL_GameControllerGetJoystick(free->controller);
+    else
+        free->joystick = SDL_JoystickOpen(deviceIndex);
+    free->id = id;
+}
+
+void UnplugPad(SDL_JoystickID id) {
+    for (Pad& pad : pads) {
+        if (!pad.joystick || pad.id != id) continue;
+        if (pad.controller) SDL_GameControllerClose(pad.controller);
+        else SDL_JoystickClose(pad.joystick);
+        pad = Pad{};
+    }
 }
 
 // F11, or Alt with Return, switches between the window and the whole screen (at the desktop's own mode,
@@ -209,6 +239,8 @@ int BackendPollEvent() {
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) closePending = true;
         if (event.type == SDL_KEYDOWN) HandleKeyEvent(event.key);
+        if (event.type == SDL_JOYDEVICEADDED) PlugPad(event.jdevice.which);
+        if (event.type == SDL_JOYDEVICEREMOVED) UnplugPad(event.jdevice.which);
         if (event.type != SDL_WINDOWEVENT) continue;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) closePending = true;
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
@@ -248,26 +280,40 @@ char BackendKeyCharacter(int code) {
 }
 
 int BackendOpenJoysticks() {
-    joystickCount = 0;
-    for (int i = 0; i < SDL_NumJoysticks() && joystickCount < 16; ++i)
-        if (SDL_Joystick* stick = SDL_JoystickOpen(i)) joysticks[joystickCount++] = stick;
-    return joystickCount;
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) PlugPad(i);
+    return JOYSTICK_SLOTS;
 }
 
 bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]) {
-    if (n < 0 || n >= joystickCount || !SDL_JoystickGetAttached(joysticks[n])) return false;
-    SDL_JoystickUpdate();
+    if (n < 0 || n >= JOYSTICK_SLOTS || !pads[n].joystick || !SDL_JoystickGetAttached(pads[n].joystick)) return false;
+    SDL_GameControllerUpdate();
     auto scale = [](Sint16 value) { return value < 0 ? int(value) * 1000 / 32768 : int(value) * 1000 / 32767; };
-    x = scale(SDL_JoystickGetAxis(joysticks[n], 0));
-    y = scale(SDL_JoystickGetAxis(joysticks[n], 1));
-    int count = SDL_JoystickNumButtons(joysticks[n]);
-    for (int b = 0; b < 32; ++b) buttons[b] = b < count && SDL_JoystickGetButton(joysticks[n], b) ? 0x80 : 0;
+    std::memset(buttons, 0, 32);
+    if (SDL_GameController* pad = pads[n].controller) {
+        // The left stick, overridden by the d-pad; buttons in SDL's order, so button 1 is the south face.
+        auto button = [pad](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(pad, b) != 0; };
+        x = scale(SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX));
+        y = scale(SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY));
+        if (button(SDL_CONTROLLER_BUTTON_DPAD_LEFT) != button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT))
+            x = button(SDL_CONTROLLER_BUTTON_DPAD_LEFT) ? -1000 : 1000;
+        if (button(SDL_CONTROLLER_BUTTON_DPAD_UP) != button(SDL_CONTROLLER_BUTTON_DPAD_DOWN))
+            y = button(SDL_CONTROLLER_BUTTON_DPAD_UP) ? -1000 : 1000;
+        for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX && b < 32; ++b)
+            if (button(SDL_GameControllerButton(b))) buttons[b] = 0x80;
+        return true;
+    }
+    SDL_Joystick* stick = pads[n].joystick;
+    x = scale(SDL_JoystickGetAxis(stick, 0));
+    y = scale(SDL_JoystickGetAxis(stick, 1));
+    const int count = SDL_JoystickNumButtons(stick);
+    for (int b = 0; b < 32 && b < count; ++b)
+        if (SDL_JoystickGetButton(stick, b)) buttons[b] = 0x80;
     return true;
 }
 
 void BackendCloseJoysticks() {
-    for (int i = 0; i < joystickCount; ++i) SDL_JoystickClose(joysticks[i]);
-    joystickCount = 0;
+    for (Pad& pad : pads)
+        if (pad.joystick) UnplugPad(pad.id);
 }
 
 int64_t BackendTicks() { return int64_t(SDL_GetPerformanceCounter()); }

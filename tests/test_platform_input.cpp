@@ -90,7 +90,7 @@ TEST_F(Input, WithoutFocusEveryKeyIsUpAndNothingIsReleased) {
 
 TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundred) {
     HeadlessSetJoystickCount(1);
-    ASSERT_EQ(DetectJoysticks(), 1);
+    ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);
     const struct { int value, direction; } cases[] = {{500, 0}, {501, 1}, {-500, 0}, {-501, -1}, {1000, 1}, {0, 0}};
     for (auto c : cases) {
         HeadlessSetJoystick(0, c.value, -c.value, 0);
@@ -161,4 +161,21 @@ TEST(FrameCap, AFrameReleasedLateStartsTheScheduleAfresh) {
     DestroyGameWindows();
     ShutdownPlatform();
     HeadlessOnFrame(nullptr);
+}
+
+TEST_F(Input, AJoystickPulledOutReadsReleasedAndIsReadAgainOncePluggedBack) {
+    ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);  // none attached at start-up
+    const struct { bool plugged; int read, x; bool fire; } steps[] = {
+        {false, 0, 0, false},  // nothing there yet
+        {true, 1, 1, true},    // plugged in after start-up, fire held and steering right
+        {false, 0, 0, false},  // pulled out while fire was held: released, centred
+        {true, 1, 1, true},    // plugged back
+    };
+    for (const auto& step : steps) {
+        HeadlessPlugJoystick(0, step.plugged);
+        HeadlessSetJoystick(0, 1000, 0, 1u);
+        EXPECT_EQ(SampleJoystick(0), step.read);
+        EXPECT_EQ(GetJoystickX(0), step.x);
+        EXPECT_EQ(IsJoystickButtonDown(0, 1) != 0, step.fire);
+    }
 }
