@@ -73,6 +73,9 @@ bool IsSubstituteDriver(const char* driver) {
     return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
            std::strcmp(driver, "evdev") == 0;
 }
+// An X server resets itself when its last client disconnects, and drops a connection that arrives
+// during the reset: a copy started just as another one ended (the display's last client) can find the
+// display refusing it for a moment. One more try after this pause finds it ready.
 constexpr Uint32 RETRY_DELAY_MS = 200;
 
 SDL_Scancode ScancodeOf(int set1) {
@@ -175,7 +178,7 @@ bool BackendStart() {
         const char* driver = SDL_GetCurrentVideoDriver();
         if (driverAsked || !IsSubstituteDriver(driver)) break;
         SDL_Quit();
-        // A display that is set but refused the connection is tried once more (see RetryDelay).
+        // A display that is set but refused the connection is tried once more (see RETRY_DELAY_MS).
         const char* display = SDL_getenv("DISPLAY");
         if (attempt == 0 && display && *display) {
             SDL_Delay(RETRY_DELAY_MS);
