@@ -11,6 +11,8 @@
 #   ./build.sh web         the game as a web page in build-web/site (Emscripten)
 #   ./build.sh serve       that page, served on 127.0.0.1
 #   ./build.sh web-test    the page in headless Chromium: play, speed and sound checked from the canvas
+#   ./build.sh package     the Debian package vexed-drifts_<version>_amd64.deb, in build-package/
+#   ./build.sh package-test  builds it, installs it, plays it under Xvfb, purges it: no file may stay behind
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -22,6 +24,8 @@ case "$mode" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   web|serve) packages+=(emscripten node-acorn) ;;
   web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;
+  package) packages+=(dpkg-dev) ;;  # dpkg-shlibdeps finds the package's dependencies
+  package-test) packages+=(dpkg-dev xvfb xauth xdotool) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
@@ -133,8 +137,39 @@ case "$mode" in
         ;;
     esac
     ;;
+  package|package-test)
+    configure build-package -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF
+    ninja -C build-package -j"$jobs" vexed-drifts icons man-page
+    (cd build-package && cpack -G DEB >/dev/null)
+    deb=$(ls build-package/vexed-drifts_*_amd64.deb)
+    echo "$deb"
+    [ "$mode" = package ] && exit 0
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    files() { find /usr /etc /opt -xdev 2>/dev/null | sort; }
+    files >build-package/files-before
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "./$deb" >/dev/null
+    # The installed game under a virtual display: it must open its window and end with 0 on Escape.
+    display=:$((90 + RANDOM % 400))
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
+    trap 'kill $xvfb 2>/dev/null || true' EXIT
+    sleep 1
+    DISPLAY=$display SDL_AUDIODRIVER=dummy /usr/bin/vexed-drifts & game=$!
+    window=$(DISPLAY=$display timeout 20 xdotool search --sync --name 'Vexed Drifts' | head -1)
+    sleep 3
+    DISPLAY=$display xdotool windowfocus "$window" sleep 0.3 keydown Escape sleep 0.2 keyup Escape
+    code=0
+    wait $game || code=$?
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -q vexed-drifts >/dev/null
+    files >build-package/files-after
+    if ! diff build-package/files-before build-package/files-after; then
+      echo "package-test: files left behind or removed (above)"; exit 1
+    fi
+    [ "$code" = 0 ] || { echo "package-test: the installed game ended with $code, not 0"; exit 1; }
+    echo "package-test: installed, played, closed with Escape (exit 0), purged without a trace"
+    ;;
   *)
-    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test]" >&2
+    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test|package|package-test]" >&2
     exit 2
     ;;
 esac

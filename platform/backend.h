@@ -14,8 +14,9 @@ int BackendPollEvent();           // handles at most one pending window message;
 bool BackendReadKeys(uint8_t keys[256]); // set-1 snapshot, bit 7 = down; false without keyboard focus
 char BackendKeyCharacter(int code);      // what the key types with the current layout, shift and lock state; 0 for nothing
 char ShiftedCharacter(char c);           // what a US layout types for c with Shift ('a' gives 'A', '1' gives '!'); input.cpp
-int BackendOpenJoysticks();              // opens the attached joysticks in the system's order; how many
-bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]); // axes -1000..1000, bit 7 = pressed
+constexpr int JOYSTICK_SLOTS = 4;        // devices plugged in take the first free slot, and leave it when pulled out
+int BackendOpenJoysticks();              // opens the attached joysticks and watches for more; the slots to read (at most JOYSTICK_SLOTS)
+bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]); // axes -1000..1000, bit 7 = pressed; false: slot n is empty
 void BackendCloseJoysticks();
 int64_t BackendTicks();           // the high-resolution counter
 int64_t BackendTickFrequency();   // its ticks per second

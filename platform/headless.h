@@ -12,10 +12,13 @@ void HeadlessSetKey(int code, bool down); // set-1 code
 void HeadlessReleaseAllKeys();
 void HeadlessSetKeyCharacter(int code, char c); // what a key types (defaults: a US layout, unshifted)
 void HeadlessSetFocus(bool focused);   // without focus the keyboard cannot be read
-void HeadlessSetJoystickCount(int count); // joysticks that DetectJoysticks will find
+void HeadlessSetDisplayAvailable(bool available); // without a display the backend cannot start (one line on stderr)
+void HeadlessSetJoystickCount(int count); // joysticks attached in slots 0..count-1, the others empty
+void HeadlessPlugJoystick(int n, bool plugged); // plugs a joystick into slot n, or pulls it out, at any time
 void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown); // bit b-1 = button b
 void HeadlessRequestClose();           // the next PollWindowEvent reports a close request
 void HeadlessSetClock(uint32_t milliseconds);
+void HeadlessSetWaitLateness(uint32_t microseconds); // the frame cap's next wait returns this much late (a busy machine)
 void HeadlessAdvanceClock(uint32_t milliseconds);
 void HeadlessSetRandomSeed(uint32_t seed); // the seed BackendRandomSeed gives
 void HeadlessOnFrame(std::function<void(int frame)> hook); // called at every presented frame, after it is shown

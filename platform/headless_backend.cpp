@@ -1,6 +1,7 @@
 // The headless backend: no window and no device. Keys, joystick and the close request are set by a
 // script; the clock is fake and moves only when the game sleeps or waits for its frame cap, so a whole game
 // runs frame by frame at full speed with the timing it would have on a real machine.
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -11,6 +12,7 @@ namespace {
 constexpr int64_t TICKS_PER_SECOND = 1000000;   // the fake counter counts microseconds
 
 struct HeadlessJoystick {
+    bool attached;
     int x, y;
     uint32_t buttons;
 };
@@ -18,10 +20,11 @@ struct HeadlessJoystick {
 uint8_t keys[256];
 char keyCharacters[256];
 bool focused = true;
+bool displayAvailable = true;
 bool closeRequested;
-int joystickCount;
-HeadlessJoystick joysticks[4];
+HeadlessJoystick joysticks[JOYSTICK_SLOTS];
 int64_t clockMicros;
+int64_t waitLateness;
 uint32_t randomSeed = 1;
 int frameNumber;
 std::function<void(int)> frameHook;
@@ -53,10 +56,11 @@ void HeadlessReset() {
     std::memset(keys, 0, sizeof keys);
     DefaultKeyCharacters();
     focused = true;
+    displayAvailable = true;
     closeRequested = false;
-    joystickCount = 0;
     std::memset(joysticks, 0, sizeof joysticks);
     clockMicros = 0;
+    waitLateness = 0;
     randomSeed = 1;
     frameNumber = 0;
     frameHook = nullptr;
@@ -73,12 +77,19 @@ void HeadlessSetKeyCharacter(int code, char c) {
     if (code >= 0 && code < 256) keyCharacters[code] = c;
 }
 void HeadlessSetFocus(bool value) { focused = value; }
-void HeadlessSetJoystickCount(int count) { joystickCount = count < 0 ? 0 : count > 4 ? 4 : count; }
+void HeadlessSetDisplayAvailable(bool available) { displayAvailable = available; }
+void HeadlessSetJoystickCount(int count) {
+    for (int n = 0; n < JOYSTICK_SLOTS; ++n) joysticks[n].attached = n < count;
+}
+void HeadlessPlugJoystick(int n, bool plugged) {
+    if (n >= 0 && n < JOYSTICK_SLOTS) joysticks[n].attached = plugged;
+}
 void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown) {
-    if (n >= 0 && n < 4) joysticks[n] = {x, y, buttonsDown};
+    if (n >= 0 && n < JOYSTICK_SLOTS) joysticks[n] = {joysticks[n].attached, x, y, buttonsDown};
 }
 void HeadlessRequestClose() { closeRequested = true; }
 void HeadlessSetClock(uint32_t milliseconds) { clockMicros = int64_t(milliseconds) * 1000; }
+void HeadlessSetWaitLateness(uint32_t microseconds) { waitLateness = microseconds; }
 void HeadlessAdvanceClock(uint32_t milliseconds) { clockMicros += int64_t(milliseconds) * 1000; }
 void HeadlessSetRandomSeed(uint32_t seed) { randomSeed = seed; }
 void HeadlessOnFrame(std::function<void(int)> hook) { frameHook = std::move(hook); }
@@ -97,7 +108,8 @@ bool HeadlessPumpAudio(int16_t* out, int frames) {
 
 bool BackendStart() {
     if (keyCharacters[0x1E] == 0) DefaultKeyCharacters();  // a test that never called HeadlessReset
-    return true;
+    if (!displayAvailable) std::fprintf(stderr, "vexed-drifts: cannot open a window: no display in this test\n");
+    return displayAvailable;
 }
 void BackendStop() {}
 bool BackendOpenWindow(const char*, int, int) { return true; }
@@ -127,10 +139,10 @@ char BackendKeyCharacter(int code) {
     return shift ? ShiftedCharacter(c) : c;
 }
 
-int BackendOpenJoysticks() { return joystickCount; }
+int BackendOpenJoysticks() { return JOYSTICK_SLOTS; }
 
 bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]) {
-    if (n < 0 || n >= joystickCount) return false;
+    if (n < 0 || n >= JOYSTICK_SLOTS || !joysticks[n].attached) return false;
     x = joysticks[n].x;
     y = joysticks[n].y;
     for (int b = 0; b < 32; ++b) buttons[b] = (joysticks[n].buttons >> b) & 1 ? 0x80 : 0;
@@ -142,6 +154,8 @@ int64_t BackendTicks() { return clockMicros; }
 int64_t BackendTickFrequency() { return TICKS_PER_SECOND; }
 void BackendWaitUntil(int64_t ticks) {
     if (ticks > clockMicros) clockMicros = ticks;
+    clockMicros += waitLateness;
+    waitLateness = 0;
 }
 uint32_t BackendMilliseconds() { return uint32_t(clockMicros / 1000); }
 void BackendSleep(uint32_t milliseconds) { clockMicros += int64_t(milliseconds) * 1000; }

@@ -131,9 +131,10 @@ void ShutdownJoysticks() {
 int SampleJoystick(int n) {
     if (n < 0 || n >= joystickTotal) return 0;
     Joystick fresh{};
-    if (!BackendReadJoystick(n, fresh.x, fresh.y, fresh.buttons)) return 0;  // the last state stays
-    joysticks[n] = fresh;
-    return 1;
+    // A device pulled out reads as released: a button held as it went must not stay down.
+    const bool read = BackendReadJoystick(n, fresh.x, fresh.y, fresh.buttons);
+    joysticks[n] = read ? fresh : Joystick{};
+    return read ? 1 : 0;
 }
 
 static int AxisDirection(int value) { return value < -500 ? -1 : value > 500 ? 1 : 0; }

@@ -13,8 +13,8 @@ int WasKeyReleased(int code); // 1 once after the key went up (its own latch tab
 std::string ReadTypedText();  // characters of the keys released since the last call, in scan-code order (own latches)
 void ShutdownKeyboardInput();
 
-int DetectJoysticks();        // start-up: opens the attached joysticks, returns how many
-int SampleJoystick(int n);    // 1 when the state was read; the last state stays otherwise
+int DetectJoysticks();        // start-up: opens the attached joysticks and watches for more; returns the slots to read
+int SampleJoystick(int n);    // 1 when the state was read; 0 when no device is in slot n, which then reads as released
 int GetJoystickX(int n);      // -1 below -500, +1 above 500, else 0
 int GetJoystickY(int n);
 int IsJoystickButtonDown(int n, int button); // button counts from 1

@@ -1,6 +1,8 @@
 #include "platform/mixer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -84,10 +86,20 @@ void MixAudio(void*, int16_t* out, int frames) {
         std::fill(sum, sum + n, 0);
         MixVoices(sum, n);
         MixBlocks(sum, n);
-        for (int f = 0; f < n; ++f) out[f] = int16_t(std::clamp(sum[f], -32768, 32767));
+        for (int f = 0; f < n; ++f) out[f] = SoftLimit(sum[f]);
         out += n;
         frames -= n;
     }
+}
+
+int16_t SoftLimit(int32_t sum) {
+    // Past the knee the curve k + r tanh(e / r) leaves the straight line with its slope and approaches
+    // full scale without reaching it: loud sums are rounded off instead of cut flat (a crackle).
+    const int64_t excess = std::abs(int64_t(sum)) - KNEE;
+    if (excess <= 0) return int16_t(sum);
+    constexpr double room = 32767 - KNEE;
+    const int level = std::min(KNEE + int(room * std::tanh(double(excess) / room)), 32766);
+    return int16_t(sum < 0 ? -level : level);
 }
 
 uintptr_t StartVoice(int owner, bool extra, const int16_t* samples, int count, uint32_t rate, int gain,

@@ -1,6 +1,6 @@
 #pragma once
 // The mixer behind the one audio device: sound-effect voices and the tune's block stream, summed with
-// saturation on the device's thread. The main thread starts and stops voices; the device's thread only
+// a soft limit on the device's thread. The main thread starts and stops voices; the device's thread only
 // copies their state under a short lock and plays the copy.
 #include <cstdint>
 
@@ -10,6 +10,8 @@ constexpr int DEVICE_RATE = 44100;      // samples per second of the device
 constexpr int FULL_GAIN = 32768;        // a voice's amplitude factor 1.0
 
 void MixAudio(void* user, int16_t* out, int frames); // the device's callback: fills out with frames samples
+constexpr int KNEE = 26000;             // sums up to this size (-2 dB) are played exactly
+int16_t SoftLimit(int32_t sum);         // the mix's output: exact up to the knee, then a soft curve short of full scale
 int VolumeAttenuation(int volume);      // t[volume] of the table, in hundredths of a dB; volume clamped to 0..100
 int VolumeGain(int volume);             // the amplitude factor of t[volume] - 10000, FULL_GAIN for full level
 

@@ -10,6 +10,7 @@
 
 #include "platform/backend.h"
 #include "platform/key_table.h"
+#include "platform/stretch.h"
 
 namespace {
 SDL_Window* window;
@@ -18,11 +19,26 @@ SDL_Texture* texture;
 SDL_Surface* frameSurface;       // ... else the back buffer is copied into the window's own surface
 const uint32_t* framePixels;
 bool closePending;
-SDL_Joystick* joysticks[16];
-int joystickCount;
+// A plugged-in device: a known game controller through SDL's mapping, any other joystick raw.
+struct Pad {
+    SDL_GameController* controller;
+    SDL_Joystick* joystick;      // the controller's own joystick, or the raw one
+    SDL_JoystickID id;
+};
+Pad pads[JOYSTICK_SLOTS];
 SDL_AudioDeviceID audioDevice;
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
+
+// Drivers SDL takes when no real one starts: they open no window anyone can see.
+bool IsSubstituteDriver(const char* driver) {
+    return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+           std::strcmp(driver, "evdev") == 0;
+}
+// An X server resets itself when its last client disconnects, and drops a connection that arrives
+// during the reset: a copy started just as another one ended (the display's last client) can find the
+// display refusing it for a moment. One more try after this pause finds it ready.
+constexpr Uint32 RETRY_DELAY_MS = 200;
 
 SDL_Scancode ScancodeOf(int set1) {
     for (int k = 0; k < KEY_NAME_COUNT; ++k)
@@ -53,11 +69,56 @@ void ShowLastFrame() {
     }
     SDL_Surface* target = SDL_GetWindowSurface(window);   // remade by SDL after a resize
     if (!target || !frameSurface) return;
-    if (target->w == frameSurface->w && target->h == frameSurface->h)
+    // The common 32-bit layouts are stretched here, far faster than SDL's general scaler; others go to it.
+    const Uint32 format = target->format->format;
+    const bool same = format == SDL_PIXELFORMAT_XBGR8888 || format == SDL_PIXELFORMAT_ABGR8888;
+    const bool swapped = format == SDL_PIXELFORMAT_XRGB8888 || format == SDL_PIXELFORMAT_ARGB8888;
+    if ((same || swapped) && SDL_LockSurface(target) == 0) {
+        StretchPixels(framePixels, frameSurface->w, frameSurface->h, static_cast<uint32_t*>(target->pixels),
+                      target->w, target->h, target->pitch / int(sizeof(uint32_t)), swapped);
+        SDL_UnlockSurface(target);
+    } else if (target->w == frameSurface->w && target->h == frameSurface->h) {
         SDL_BlitSurface(frameSurface, nullptr, target, nullptr);
-    else
+    } else {
         SDL_BlitScaled(frameSurface, nullptr, target, nullptr);
+    }
     SDL_UpdateWindowSurface(window);
+}
+
+// A device plugged in (SDL reports those present at start-up too) takes the first free slot.
+void PlugPad(int deviceIndex) {
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+    Pad* free = nullptr;
+    for (Pad& pad : pads) {
+        if (pad.joystick && pad.id == id) return;   // already open
+        if (!pad.joystick && !free) free = &pad;
+    }
+    if (!free) return;
+    if (SDL_IsGameController(deviceIndex) && (free->controller = SDL_GameControllerOpen(deviceIndex)))
+        free->joystick = SDL_GameControllerGetJoystick(free->controller);
+    else
+        free->joystick = SDL_JoystickOpen(deviceIndex);
+    free->id = id;
+}
+
+void UnplugPad(SDL_JoystickID id) {
+    for (Pad& pad : pads) {
+        if (!pad.joystick || pad.id != id) continue;
+        if (pad.controller) SDL_GameControllerClose(pad.controller);
+        else SDL_JoystickClose(pad.joystick);
+        pad = Pad{};
+    }
+}
+
+// F11, or Alt with Return, switches between the window and the whole screen (at the desktop's own mode,
+// the picture stretched as in a window). Return pressed with Alt does not reach the game.
+void HandleKeyEvent(const SDL_KeyboardEvent& key) {
+    if (key.type != SDL_KEYDOWN || key.repeat || !window) return;
+    const SDL_Scancode code = key.keysym.scancode;
+    const bool altReturn = (code == SDL_SCANCODE_RETURN || code == SDL_SCANCODE_KP_ENTER) && (key.keysym.mod & KMOD_ALT);
+    if (code != SDL_SCANCODE_F11 && !altReturn) return;
+    const bool full = SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 void AudioCallback(void*, Uint8* stream, int length) {
@@ -67,8 +128,26 @@ void AudioCallback(void*, Uint8* stream, int length) {
 
 bool BackendStart() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");  // the window-surface path copies straight to the window
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_TIMER) != 0) {
-        std::fprintf(stderr, "vexed-drifts: cannot start SDL: %s\n", SDL_GetError());
+    // Without a reachable display SDL falls back to a driver that shows nothing (off-screen, dummy): the game
+    // would run unseen and could not be closed. Such a driver is taken only when SDL_VIDEODRIVER names it.
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const bool driverAsked = asked && *asked;
+    for (int attempt = 0;; ++attempt) {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER | SDL_INIT_TIMER) != 0) {
+            std::fprintf(stderr, "vexed-drifts: cannot open a window: %s\n", SDL_GetError());
+            return false;
+        }
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (driverAsked || !IsSubstituteDriver(driver)) break;
+        SDL_Quit();
+        // A display that is set but refused the connection is tried once more (see RETRY_DELAY_MS).
+        const char* display = SDL_getenv("DISPLAY");
+        if (attempt == 0 && display && *display) {
+            SDL_Delay(RETRY_DELAY_MS);
+            continue;
+        }
+        std::fprintf(stderr, "vexed-drifts: cannot open a window: no display could be reached (DISPLAY=%s)\n",
+                     display && *display ? display : "unset");
         return false;
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
@@ -80,7 +159,8 @@ void BackendStop() { SDL_Quit(); }
 bool BackendOpenWindow(const char* title, int width, int height) {
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
-    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+    // Presenting waits for the display's refresh, so the picture never tears.
+    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (renderer && RendererIsEmulated(renderer)) {
         SDL_DestroyRenderer(renderer);
         renderer = nullptr;
@@ -123,6 +203,9 @@ int BackendPollEvent() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) closePending = true;
+        if (event.type == SDL_KEYDOWN) HandleKeyEvent(event.key);
+        if (event.type == SDL_JOYDEVICEADDED) PlugPad(event.jdevice.which);
+        if (event.type == SDL_JOYDEVICEREMOVED) UnplugPad(event.jdevice.which);
         if (event.type != SDL_WINDOWEVENT) continue;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) closePending = true;
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
@@ -135,13 +218,17 @@ int BackendPollEvent() {
 
 bool BackendReadKeys(uint8_t keys[256]) {
     SDL_PumpEvents();
-    // Key and text events are not used (the snapshot is): drop them so the queue cannot grow.
-    SDL_FlushEvents(SDL_KEYDOWN, SDL_TEXTINPUT);
+    // The snapshot is what the game reads: key events only serve the fullscreen keys, text events nothing.
+    SDL_Event events[16];
+    int count;
+    while ((count = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_KEYDOWN, SDL_TEXTINPUT)) > 0)
+        for (int i = 0; i < count; ++i) HandleKeyEvent(events[i].key);
     if (!window || SDL_GetKeyboardFocus() != window) return false;
     const Uint8* state = SDL_GetKeyboardState(nullptr);
     std::memset(keys, 0, 256);
     for (int k = 0; k < KEY_NAME_COUNT; ++k)
         if (state[KEY_NAMES[k].usb]) keys[KEY_NAMES[k].set1] = 0x80;
+    if (SDL_GetModState() & KMOD_ALT) keys[0x1C] = keys[0x9C] = 0;
     return true;
 }
 
@@ -158,26 +245,40 @@ char BackendKeyCharacter(int code) {
 }
 
 int BackendOpenJoysticks() {
-    joystickCount = 0;
-    for (int i = 0; i < SDL_NumJoysticks() && joystickCount < 16; ++i)
-        if (SDL_Joystick* stick = SDL_JoystickOpen(i)) joysticks[joystickCount++] = stick;
-    return joystickCount;
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) PlugPad(i);
+    return JOYSTICK_SLOTS;
 }
 
 bool BackendReadJoystick(int n, int& x, int& y, uint8_t buttons[32]) {
-    if (n < 0 || n >= joystickCount || !SDL_JoystickGetAttached(joysticks[n])) return false;
-    SDL_JoystickUpdate();
+    if (n < 0 || n >= JOYSTICK_SLOTS || !pads[n].joystick || !SDL_JoystickGetAttached(pads[n].joystick)) return false;
+    SDL_GameControllerUpdate();
     auto scale = [](Sint16 value) { return value < 0 ? int(value) * 1000 / 32768 : int(value) * 1000 / 32767; };
-    x = scale(SDL_JoystickGetAxis(joysticks[n], 0));
-    y = scale(SDL_JoystickGetAxis(joysticks[n], 1));
-    int count = SDL_JoystickNumButtons(joysticks[n]);
-    for (int b = 0; b < 32; ++b) buttons[b] = b < count && SDL_JoystickGetButton(joysticks[n], b) ? 0x80 : 0;
+    std::memset(buttons, 0, 32);
+    if (SDL_GameController* pad = pads[n].controller) {
+        // The left stick, overridden by the d-pad; buttons in SDL's order, so button 1 is the south face.
+        auto button = [pad](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(pad, b) != 0; };
+        x = scale(SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX));
+        y = scale(SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY));
+        if (button(SDL_CONTROLLER_BUTTON_DPAD_LEFT) != button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT))
+            x = button(SDL_CONTROLLER_BUTTON_DPAD_LEFT) ? -1000 : 1000;
+        if (button(SDL_CONTROLLER_BUTTON_DPAD_UP) != button(SDL_CONTROLLER_BUTTON_DPAD_DOWN))
+            y = button(SDL_CONTROLLER_BUTTON_DPAD_UP) ? -1000 : 1000;
+        for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX && b < 32; ++b)
+            if (button(SDL_GameControllerButton(b))) buttons[b] = 0x80;
+        return true;
+    }
+    SDL_Joystick* stick = pads[n].joystick;
+    x = scale(SDL_JoystickGetAxis(stick, 0));
+    y = scale(SDL_JoystickGetAxis(stick, 1));
+    const int count = SDL_JoystickNumButtons(stick);
+    for (int b = 0; b < 32 && b < count; ++b)
+        if (SDL_JoystickGetButton(stick, b)) buttons[b] = 0x80;
     return true;
 }
 
 void BackendCloseJoysticks() {
-    for (int i = 0; i < joystickCount; ++i) SDL_JoystickClose(joysticks[i]);
-    joystickCount = 0;
+    for (Pad& pad : pads)
+        if (pad.joystick) UnplugPad(pad.id);
 }
 
 int64_t BackendTicks() { return int64_t(SDL_GetPerformanceCounter()); }

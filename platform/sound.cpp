@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "assets/wave.h"
 #include "platform/backend.h"
 #include "platform/mixer.h"
+#include "tune/audio_stream.h"
 
 namespace {
 
@@ -49,6 +51,14 @@ Sound* FindSound(int id) {
     return found == sounds.end() ? nullptr : &found->second;
 }
 
+// Stops the tune's output and the device, so that no thread of theirs outlives the process's end.
+void CloseAudio() {
+    CloseOutput();                     // no block is rendered or queued from here on
+    audioBlockDevice.close();          // joins the reporting thread
+    if (audioOpen) BackendCloseAudio();
+    audioOpen = false;
+}
+
 } // namespace
 
 int VolumeAttenuation(int volume) { return Volumes().attenuation[std::clamp(volume, 0, 100)]; }
@@ -57,6 +67,10 @@ bool AudioDeviceOpen() { return audioOpen; }
 
 int InitSoundEffects() {
     ShutdownSoundEffects();
+    // An end that bypasses the shutdown (the display's connection lost, std::exit anywhere) still stops
+    // the audio first: a thread left joinable at the process's end aborts it.
+    static const bool atExit = std::atexit(CloseAudio) == 0;
+    (void)atExit;
     std::string error;
     audioOpen = BackendOpenAudio(MixAudio, nullptr, error);
     // The game goes on without sound; this line is the only word about it.
@@ -119,9 +133,7 @@ void SetSoundEffectVolume(int id, int volume) {
 }
 
 void ShutdownSoundEffects() {
-    audioBlockDevice.close();
-    if (audioOpen) BackendCloseAudio();
-    audioOpen = false;
+    CloseAudio();
     for (const auto& entry : sounds) ReleaseVoices(entry.first);
     sounds.clear();
 }

@@ -52,7 +52,10 @@ void PresentFrame() {
     if (!screenOpen) return;
     int64_t release = FrameReleaseTime(BackendTicks(), lastRelease, frameInterval);
     BackendWaitUntil(release);
-    lastRelease = release;
+    // The next interval counts from when this frame really went out: a wait that returned late (a busy
+    // machine, a present that waited for the display) starts the schedule afresh instead of making the
+    // following frames short to catch up.
+    lastRelease = BackendTicks();
     BackendShowFrame(BackBufferPixels(), SCREEN_WIDTH, SCREEN_HEIGHT);
     ++presentedFrames;
 }

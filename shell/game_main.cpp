@@ -35,7 +35,9 @@ void ResetShellState() {
     ResetStarField();
 }
 
-void ExitGame() {
+namespace {
+// Every way out: the audio device and its reporting thread stop first, then the rest in order.
+[[noreturn]] void ShutDownAndExit(int code) {
     ShutdownSoundEffects();
     ShutdownJoysticks();
     ReleaseAllTransformedSprites();
@@ -44,27 +46,36 @@ void ExitGame() {
     ShutdownKeyboardInput();
     DestroyGameWindows();
     ShutdownPlatform();
-    ExitProcess(0);
+    ExitProcess(code);
 }
+
+// A start-up step failed and has said why in one line on stderr.
+[[noreturn]] void FailStartUp() { ShutDownAndExit(1); }
+
+// The full loading bar stays up for a second, and a close request is answered at once meanwhile.
+void HoldLoadingScreen() {
+    for (int waited = 0; waited < 1000; waited += 10) {
+        if (PollWindowEvent() == EVENT_CLOSE) ExitGame();
+        SleepMilliseconds(10);
+    }
+}
+}  // namespace
+
+void ExitGame() { ShutDownAndExit(0); }
 
 void StartUp() {
     ResetShellState();
-    if (!InitSpriteSystem()) ExitProcess(1);
-    if (!InitTransformedSprites()) ExitGame();
+    // Running blind helps nobody: each failing step has said why on stderr.
+    if (!InitSpriteSystem() || !InitTransformedSprites()) FailStartUp();
     InitKeyboardInput();
     joystickCount = DetectJoysticks();
-    if (!InitSoundEffects()) ExitGame();
+    if (!InitSoundEffects()) FailStartUp();
     int window = OpenGameWindow(0, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, GAME_TITLE, WINDOW_FLAGS);
-    if (window == 0 || !OpenScreenInWindow(window, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 1, 0, 0)) {
-        // Running blind helps nobody: the backend has said why on stderr.
-        ShutdownSoundEffects();
-        ShutdownPlatform();
-        ExitProcess(1);
-    }
+    if (window == 0 || !OpenScreenInWindow(window, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 1, 0, 0)) FailStartUp();
     ResetHallOfFame();
     CreateGameLists();
     LoadGraphics();
-    SleepMilliseconds(1000);  // the full loading bar stays up for a second
+    HoldLoadingScreen();
     SetTransformedFilter(1);
     EmbeddedFile tune = TuneFile();
     if (!StartTune(tune.data, uint32_t(tune.size), 0))  // the game goes on without music

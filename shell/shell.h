@@ -8,7 +8,7 @@ extern int blinkOn;            // "press fire to start" shows while 1
 extern uint32_t pageStartMs, blinkStartMs;
 
 [[noreturn]] void GameMain();  // the whole program; ends through ExitGame
-[[noreturn]] void ExitGame();  // shuts the platform down in order and ends the process with code 0
+[[noreturn]] void ExitGame();  // shuts the platform down in order and ends the process with code 0 (a failed start-up: 1)
 void ResetShellState();        // start-up: every shell global back to its initial value
 void StartUp();                // start-up steps up to the music; then the attract mode begins
 void EndFrame();               // end of every frame: present, then sleep 10 ms

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "platform/backend.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/key_table.h"
@@ -92,7 +94,7 @@ TEST_F(Input, WithoutFocusEveryKeyIsUpAndNothingIsReleased) {
 
 TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundred) {
     HeadlessSetJoystickCount(1);
-    ASSERT_EQ(DetectJoysticks(), 1);
+    ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);
     const struct { int value, direction; } cases[] = {{500, 0}, {501, 1}, {-500, 0}, {-501, -1}, {1000, 1}, {0, 0}};
     for (auto c : cases) {
         HeadlessSetJoystick(0, c.value, -c.value, 0);
@@ -161,4 +163,42 @@ TEST(FrameCap, IntervalAndReleaseTimes) {
     EXPECT_EQ(FrameReleaseTime(1000 + 16394, 1000, 16393), 1000 + 16394);
     // A frame whose work took longer than the interval goes out at once.
     EXPECT_EQ(FrameReleaseTime(50000, 1000, 16393), 50000);
+}
+
+TEST(FrameCap, AFrameReleasedLateStartsTheScheduleAfresh) {
+    HeadlessReset();
+    ASSERT_TRUE(InitSpriteSystem());
+    ASSERT_TRUE(OpenScreenInWindow(OpenGameWindow(0, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, "", WINDOW_FLAGS), 0, 0, 0, 0, 1, 0, 0));
+    const int64_t interval = FrameInterval(1000000, FRAME_CAP);  // the fake clock counts microseconds
+    std::vector<int64_t> shown;
+    HeadlessOnFrame([&](int) { shown.push_back(BackendTicks()); });
+    // Frames whose work takes 2 ms; the waits of frames 3 and 6 return 4 ms and 30 ms late.
+    for (int frame = 0; frame < 10; ++frame) {
+        if (frame == 3) HeadlessSetWaitLateness(4000);
+        if (frame == 6) HeadlessSetWaitLateness(30000);
+        HeadlessAdvanceClock(2);
+        PresentFrame();
+    }
+    for (size_t i = 2; i < shown.size(); ++i) EXPECT_GT(shown[i] - shown[i - 1], interval) << "frame " << i;
+    ShutdownScreen();
+    DestroyGameWindows();
+    ShutdownPlatform();
+    HeadlessOnFrame(nullptr);
+}
+
+TEST_F(Input, AJoystickPulledOutReadsReleasedAndIsReadAgainOncePluggedBack) {
+    ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);  // none attached at start-up
+    const struct { bool plugged; int read, x; bool fire; } steps[] = {
+        {false, 0, 0, false},  // nothing there yet
+        {true, 1, 1, true},    // plugged in after start-up, fire held and steering right
+        {false, 0, 0, false},  // pulled out while fire was held: released, centred
+        {true, 1, 1, true},    // plugged back
+    };
+    for (const auto& step : steps) {
+        HeadlessPlugJoystick(0, step.plugged);
+        HeadlessSetJoystick(0, 1000, 0, 1u);
+        EXPECT_EQ(SampleJoystick(0), step.read);
+        EXPECT_EQ(GetJoystickX(0), step.x);
+        EXPECT_EQ(IsJoystickButtonDown(0, 1) != 0, step.fire);
+    }
 }

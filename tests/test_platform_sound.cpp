@@ -168,7 +168,7 @@ TEST_F(Sound, LoopsUntilStopped) {
 
 TEST_F(Sound, ResamplesByStraightLinesNotStairSteps) {
     std::vector<uint8_t> source(60);
-    for (size_t i = 0; i < source.size(); ++i) source[i] = i % 2 ? 255 : 0;   // full-scale steps
+    for (size_t i = 0; i < source.size(); ++i) source[i] = i % 2 ? 208 : 48;   // large steps, within the knee
     ASSERT_TRUE(Load(SOUND_PICKUP_FIRST, source));
     StartSoundEffect(SOUND_PICKUP_FIRST);
     const std::vector<int16_t> out = Pump(400);          // 54 source samples
@@ -183,12 +183,12 @@ TEST_F(Sound, SumsSaturate) {
     ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(600, 255)));
     for (int i = 0; i < 3; ++i) StartSoundEffectEx(SOUND_BLAST, 2);
     const std::vector<int16_t> high = Pump(500);
-    EXPECT_EQ(*std::min_element(high.begin(), high.end()), 32767);
+    EXPECT_EQ(*std::min_element(high.begin(), high.end()), SoftLimit(3 * 127 * 256));
     Pump(5000);
     ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(600, 0)));
     for (int i = 0; i < 3; ++i) StartSoundEffectEx(SOUND_LAUNCH, 2);
     const std::vector<int16_t> low = Pump(500);
-    EXPECT_EQ(*std::max_element(low.begin(), low.end()), -32768);
+    EXPECT_EQ(*std::max_element(low.begin(), low.end()), SoftLimit(-3 * 128 * 256));
 }
 
 TEST_F(Sound, LoadingWalksChunksAndRefusesWhatItCannotRead) {
@@ -386,3 +386,21 @@ TEST_F(Sound, DeviceThreadRunsAlongsideTheMainThread) {
 }
 
 } // namespace
+
+TEST(SoundMix, ExactUpToTheKneeThenRoundedOffShortOfFullScale) {
+    for (int32_t sum : {0, 1, -1, 1000, -20000, KNEE, -KNEE}) EXPECT_EQ(SoftLimit(sum), sum);
+    // Past the knee: rising, the step never steeper than the straight line, full scale never reached.
+    int64_t previousSum = KNEE;
+    int previous = KNEE;
+    for (int64_t sum = KNEE + 1; sum <= INT32_MAX; sum += sum / 64 + 1) {
+        const int level = SoftLimit(int32_t(sum));
+        ASSERT_EQ(SoftLimit(int32_t(-sum)), -level) << sum;
+        ASSERT_GE(level, previous) << sum;
+        ASSERT_LE(level - previous, sum - previousSum) << sum;
+        ASSERT_LT(level, 32767) << sum;
+        previousSum = sum;
+        previous = level;
+    }
+    EXPECT_EQ(SoftLimit(INT32_MIN), -32766);
+    EXPECT_GT(SoftLimit(32767), 31000);  // a lone full-scale sample stays loud
+}

@@ -128,3 +128,17 @@ TEST(TunePlayer, RenderedBlocksMatchTheirChecksum) {
 }
 
 } // namespace
+
+TEST(TunePlayer, TheBoundsCheckHoldsForLengthsUpTo4GiB) {
+    // Only the header is read to judge an image, so a short buffer stands for images of any length.
+    const std::vector<uint8_t> header = MakeImage(0x1000, 0x1000, 0x1000, 0x1020, TEST_CODE);
+    const std::vector<uint8_t> dataHeader = MakeImage(0, 0x1000, 0x1000, 0x1020, TEST_CODE);
+    const struct { const std::vector<uint8_t>& image; uint64_t length; bool loads; } cases[] = {
+        {header, 0x7C + 0xF000, true},      {header, 0x7C + 0xF001, false},  // data from $7C to $FFFF, one more
+        {dataHeader, 0x7E + 0xF000, true},  {dataHeader, 0x7E + 0xF001, false},
+        {header, 0x100000000 - 0x1000 + 0x7C, false},  // a 32-bit sum would wrap to exactly 0
+        {header, 0xFFFFFFFF, false},        {dataHeader, 0xFFFFFFFF, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TuneImageFault(c.image.data(), uint32_t(c.length)) == nullptr, c.loads) << std::hex << c.length;
+}

@@ -1,11 +1,13 @@
 // The block streaming over a fake device whose reporting thread plays every queued block at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -148,6 +150,34 @@ TEST(TuneStream, WithoutDeviceTheTuneStillLoadsAndRendersSilently) {
     EXPECT_EQ(tunePlayer.memory[0xF2], 16);
     EXPECT_NE(OutputFault(), nullptr);
     ResumeTune();
+    StopTune();
+}
+
+TEST(TuneStream, ARefusedBlockIsSaidOnceAndQueuedAgainAfterTheNextReport) {
+    // A device without a reporting thread, whose first queue of block 0 fails; reports are made by hand.
+    static std::vector<int> accepted;
+    static int refusals;
+    static const OutputDevice REFUSING = {
+        [](void (*)(void*, int), void*) { return true; },
+        [](int block, const int16_t*, int) {
+            if (block == 0 && refusals++ == 0) return false;
+            accepted.push_back(block);
+            return true;
+        },
+        [] {}, [] {}};
+    accepted.clear();
+    refusals = 0;
+    SetOutputDevice(&REFUSING);
+    std::vector<uint8_t> image = CountingImage();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(StartTune(image.data(), uint32_t(image.size()), 0));
+    EXPECT_EQ(accepted, std::vector<int>({1}));
+    OnOutputEvent(nullptr, 1);  // block 1 played: it is refilled, and block 0 is tried again
+    OnOutputEvent(nullptr, 1);
+    OnOutputEvent(nullptr, 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(accepted, std::vector<int>({1, 1, 0, 1, 0}));
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     StopTune();
 }
 

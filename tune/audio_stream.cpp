@@ -3,6 +3,7 @@
 // refill from overlapping CloseOutput, so that no block is rendered or queued once the output is closed.
 #include "tune/audio_stream.h"
 
+#include <cstdio>
 #include <mutex>
 
 #include "tune/sid_player.h"
@@ -14,6 +15,8 @@ const OutputDevice* openDevice = nullptr;   // the device that is open
 std::atomic<bool> outputOpen{false};
 std::atomic<const char*> outputFault{nullptr};
 std::mutex refillLock;
+std::atomic<bool> blockRefused[BlockCount]; // queued again after the next report of the other block
+std::atomic<bool> refusalShown{false};      // one line on stderr for a run of refusals
 
 int16_t blockSamples[BlockCount][SamplesPerBlock];
 BlockRefill blockRefills[BlockCount];
@@ -52,6 +55,7 @@ void CreateBlock(int block) {
     blockRefills[block].routine = nullptr;
     blockRefills[block].argument = 0;
     audioBlocks[block] = AudioBlock{};
+    blockRefused[block] = false;
 }
 
 void PrepareBlock(int block, const int16_t* samples, int count) {
@@ -69,8 +73,14 @@ void SubmitBlock(int block, RefillRoutine routine, uint32_t argument) {
     if (!outputOpen) return;
     blockRefills[block].routine = routine;
     blockRefills[block].argument = argument;
-    if (!openDevice->queue(block, audioBlocks[block].samples, audioBlocks[block].count))
-        outputFault = "the audio output refused a block";
+    if (openDevice->queue(block, audioBlocks[block].samples, audioBlocks[block].count)) {
+        refusalShown = false;
+        return;
+    }
+    outputFault = "the audio output refused a block";
+    blockRefused[block] = true;
+    if (!refusalShown.exchange(true))
+        std::fprintf(stderr, "vexed-drifts: the audio output refused a block of the tune; the tune goes on\n");
 }
 
 void ReleaseBlock(int block) {
@@ -100,6 +110,11 @@ void OnOutputEvent(void*, int block) {
     std::lock_guard hold(refillLock);
     BlockRefill& refill = blockRefills[block];
     if (RefillRoutine routine = refill.routine) routine(refill.argument);
+    // A block the device refused was never played, so it is never reported: it is rendered and queued
+    // again here, behind the block just refilled.
+    for (int other = 0; other < BlockCount; other++)
+        if (other != block && blockRefused[other].exchange(false))
+            if (RefillRoutine routine = blockRefills[other].routine) routine(blockRefills[other].argument);
 }
 
 void StartOutput() {

@@ -43,7 +43,9 @@ TuneLayout ReadTuneLayout(const uint8_t* image, uint32_t length) {
         return layout;
     }
     if (layout.loadAddress == 0) layout.loadAddress = uint16_t(image[dataOffset] | image[dataOffset + 1] << 8);
-    if (layout.loadAddress + (length - layout.dataStart) > 0x10000) layout.fault = "the tune data runs past $FFFF";
+    // In 64 bits: a length near 4 GiB must not wrap the sum back into range.
+    if (uint64_t(layout.loadAddress) + (uint64_t(length) - layout.dataStart) > 0x10000)
+        layout.fault = "the tune data runs past $FFFF";
     return layout;
 }
 
