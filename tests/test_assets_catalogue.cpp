@@ -97,11 +97,6 @@ TEST(Catalogue, EverySoundInItsExactForm) {
     EXPECT_EQ(SoundFile(109).data, nullptr);
 }
 
-TEST(Catalogue, TuneIsEmbeddedWhenPresent) {
-    const EmbeddedFile tune = TuneFile();
-    EXPECT_EQ(tune.size, tune.data ? TUNE_LENGTH : 0u);
-}
-
 TEST(Catalogue, ShapesHaveNoDarkFringe) {
     // Black is transparent; anything drawn is clearly brighter, so bilinear filtering shows no dark halo.
     for (const SpriteForm& form : SPRITES) {

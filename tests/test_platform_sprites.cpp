@@ -43,19 +43,6 @@ protected:
 };
 }  // namespace
 
-TEST_F(Sprites, EmptyIdsDoNothing) {
-    EXPECT_EQ(SpriteExists(SPRITE), 0);
-    EXPECT_EQ(GetSpriteWidth(SPRITE), 0);
-    EXPECT_EQ(SpritePixelTarget(SPRITE), 0);
-    EXPECT_EQ(CreateTransformedSprite(SPRITE, SPRITE), 0);
-    DrawSprite(-5, 0, 0);
-    DrawSprite(1 << 30, 0, 0);
-    EXPECT_EQ(CreateBlankSprite(-3, 4, 4, 0), 0);
-    EXPECT_EQ(CreateBlankSprite(SPRITE, 0, 4, 0), 0);
-    EXPECT_EQ(LoadSpriteFromMemory(SPRITE, reinterpret_cast<const uint8_t*>("BM"), 2, 0), 0);
-    EXPECT_EQ(Screen(0, 0), 0u);
-}
-
 TEST_F(Sprites, CopyClipsAtTheLeftAndRightEdges) {
     MakeSprite(SPRITE, 32, 4, 0, [](int x, int) { return uint32_t(x + 1); });
     DrawSprite(SPRITE, -10, 0);
@@ -117,18 +104,6 @@ TEST_F(Sprites, DrawTargetAndClearFrame) {
     EXPECT_EQ(SpritePixelTarget(SPRITE), 0);  // one access at a time
     EndPixelAccess();
     EXPECT_NE(SpritePixelTarget(SPRITE), 0);
-}
-
-TEST_F(Sprites, TransformedNeedsATextureSpriteAndABatch) {
-    MakeSprite(SPRITE, 4, 4, 0, [](int, int) { return 0xFFFFFFu; });
-    EXPECT_EQ(CreateTransformedSprite(SPRITE, SPRITE), 0);
-    MakeSprite(SPRITE, 4, 4, SPRITE_FLAG_TEXTURE, [](int, int) { return 0xFFFFFFu; });
-    ASSERT_EQ(CreateTransformedSprite(SPRITE, SPRITE), 1);
-    DrawTransformedSprite(SPRITE, 0, 0);  // outside a batch
-    EXPECT_EQ(Screen(0, 0), 0u);
-    Draw(SPRITE, 0, 0, 255, 5, 6);
-    EXPECT_EQ(Screen(3, 3), 0xFFFFFFu);
-    EXPECT_EQ(Screen(4, 4), 0u);
 }
 
 TEST_F(Sprites, UnrotatedQuadReproducesTheSpriteWithEitherFilter) {

@@ -9,7 +9,6 @@
 #include "platform/video.h"
 #include "shell/background.h"
 #include "shell/font.h"
-#include "shell/loading.h"
 
 namespace {
 constexpr uint32_t GLOW_COLOUR = 0xC80000;  // blue 200
@@ -170,22 +169,3 @@ TEST_F(Graphics, SpinDrawsItsFirstTargetAtOnceThenAfterMoreThanSevenSeconds) {
     EXPECT_FLOAT_EQ(starSpinTarget, (int(draws[1]) - 350) / 10000.0f);
 }
 
-TEST_F(Graphics, LoadingBarGrowsFromItsLeftEnd) {
-    MakeFontStrip();
-    MakeGlow(32, false);
-    DrawLoadingScreen(170);
-    EXPECT_EQ(Screen(304, 294), 0u);
-    EXPECT_NE(Screen(305, 294), 0u);
-    EXPECT_NE(Screen(305 + 170 + 15, 294), 0u);  // progress + 16 pixels wide
-    EXPECT_EQ(Screen(305 + 170 + 16, 294), 0u);
-    EXPECT_EQ(Screen(301, 240), 0u);             // first column of the credit line's first cell
-    EXPECT_NE(Screen(302, 240), 0u);
-}
-
-TEST_F(Graphics, LoadGraphicsTakesEveryEmbeddedPicture) {
-    ASSERT_EQ(LoadGraphics(), 1);
-    EXPECT_EQ(GetSpriteWidth(SPRITE_FONT_COLOURED), 575);
-    EXPECT_EQ(GetSpriteHeight(SPRITE_FONT_COLOURED), 95);
-    EXPECT_EQ(GetSpriteWidth(SPRITE_MASK_PICKUP_FIRST + 4), GetSpriteWidth(SPRITE_PICKUP_FIRST + 4));
-    EXPECT_NE(Screen(310, 294), 0u);  // the full loading bar of the last frame
-}
