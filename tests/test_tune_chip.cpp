@@ -1,6 +1,8 @@
 // The sound chip: rate tables, oscillator, envelope, sync, voice 3 off, mixing and saturation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -188,3 +190,32 @@ TEST(TuneChip, ResonantFilterSaturatesInsteadOfWrapping) {
 }
 
 } // namespace
+
+// Every part of the chip at once: each step sets a few registers and renders 3000 samples, whose FNV-1a
+// is pinned. Waveforms, pulse width, sync and ring, noise, envelope phases, each filter mode with its
+// cutoff (up to the limit) and resonance, voice 3 off and the volume all leave their mark on one hash.
+TEST(TuneChip, ARegisterProgramRendersItsGoldenOutput) {
+    const std::vector<std::vector<std::pair<int, uint8_t>>> steps = {
+        {{0, 0x2E}, {1, 0x1D}, {5, 0x22}, {6, 0xA8}, {4, 0x11}, {24, 0x0F}},               // triangle
+        {{4, 0x21}, {14, 0x00}, {15, 0x30}, {11, 0x11}, {12, 0x09}, {13, 0xF4}},           // sawtooth, voice 3 triangle
+        {{4, 0x23}, {7, 0x00}, {8, 0x08}, {9, 0x00}, {10, 0x08}, {11, 0x15}, {13, 0xF0}},  // sync; voice 2 pulse, 3 ring
+        {{18, 0x81}, {15, 0x10}, {4, 0x40}, {2, 0x00}, {3, 0x02}},                          // noise on voice 3
+        {{21, 0x05}, {22, 0x40}, {23, 0xA3}, {24, 0x1F}},                                  // low-pass, resonance 10
+        {{24, 0x2F}, {23, 0x57}},                                                          // band-pass, voice 3 in
+        {{24, 0xCF}, {21, 0x07}, {22, 0xFF}},                                              // high-pass at the limit, 3 off
+        {{24, 0x7A}, {22, 0x08}, {23, 0xF6}},                                              // all modes, quieter
+        {{4, 0x40}, {11, 0x14}, {18, 0x88}},                                               // release, test bit
+    };
+    Reset();
+    std::vector<uint32_t> hashes;
+    for (const auto& step : steps) {
+        for (auto [reg, value] : step) WriteSidRegister(player, reg, value);
+        uint32_t hash = 2166136261u;
+        int peak = 0;
+        for (int16_t sample : Render(3000)) hash = (hash ^ uint16_t(sample)) * 16777619u, peak = std::max(peak, std::abs(int(sample)));
+        EXPECT_GT(peak, 500) << hashes.size(); // every step is heard
+        hashes.push_back(hash);
+    }
+    EXPECT_EQ(hashes, (std::vector<uint32_t>{2618826837u, 2355334144u, 3110494678u, 1016432324u, 1304730010u, 3204093917u,
+                                          3520620254u, 1370266831u, 900229323u}));
+}

@@ -47,6 +47,11 @@ TEST(TuneCpu, RoutineEndsAtSentinelBrkOrAddressZeroAndOne) {
     EXPECT_TRUE(RunRoutine(player, 0x1100, 0));
     EXPECT_EQ(player.memory[0x20], 1);
 
+    player.memory[2] = 0xE6; // INC $10 at address 2 runs, then BRK at 4 ends the routine
+    player.memory[3] = 0x10;
+    EXPECT_TRUE(RunRoutine(player, 2, 0));
+    EXPECT_EQ(player.memory[0x10], 1);
+
     player.memory[0x1200] = 0x00; // BRK
     player.memory[0x1201] = 0xE6;
     EXPECT_TRUE(RunRoutine(player, 0x1200, 0));
