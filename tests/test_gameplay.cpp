@@ -257,67 +257,27 @@ TEST_F(Gameplay, AMissileFliesFromTheShipsCentreAndStrikesFromItsThirdFrame) {
     EXPECT_EQ(soundStarts[SOUND_LAUNCH], 1); // fire held: one launch only
 }
 
-TEST_F(Gameplay, OneMissileStrikesTwoOverlappingObjects) {
-    Begin(1, 368, 400);
-    SpaceObject* speed = FirstOfKind(KIND_SPEED);
-    SpaceObject* points = FirstOfKind(KIND_POINTS);
-    Place(speed, 416, 300);
-    Place(points, 420, 300);
-    Fire(true);
-    int frames = 0;
-    while (Listed(speed) && frames < 20) {
-        EXPECT_TRUE(Listed(points));
-        Frames(1);
-        ++frames;
-    }
-    EXPECT_FALSE(Listed(points));
-    EXPECT_EQ(game.score, 200); // shot pick-ups: 100 each and no effect
-    EXPECT_EQ(game.shipSpeed, 4);
-    EXPECT_EQ(missileList.count, 0);
-    EXPECT_EQ(soundStarts[SOUND_BLAST], 2);
-}
-
-TEST_F(Gameplay, MissilesLeaveAtTheEdgesAndAfterTheirSixteenthFrame) {
-    // Round 2 releases nothing in the first three seconds. Aimed fire sends each launch another way; a
-    // launch starts from where the keys moved the ship, before it is held back at the edge.
-    const struct { int x, y, frames; bool up, down, left, right; } cases[] = {
-        {368, 0, 4, false, false, false, false},  {368, 536, 16, false, false, false, false},
-        {368, 536, 3, false, true, false, false}, {0, 300, 3, false, false, true, false},
-        {736, 300, 3, false, false, false, true}, {0, 0, 3, true, false, true, false}};
-    for (auto c : cases) {
-        SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " " << c.down << c.left << c.right);
-        SetUp();
-        Begin(2, c.x, c.y);
-        game.aimedFire = 1;
-        for (auto [key, down] : {std::pair{KEY_UP, c.up}, {KEY_DOWN, c.down}, {KEY_LEFT, c.left}, {KEY_RIGHT, c.right}})
-            HeadlessSetKey(key, down);
-        Fire(true);
-        Frames(1); // aims; the launch flies up
-        Fire(false);
-        Frames(1);
-        while (missileList.count > 0) Frames(1);
-        Fire(true);
-        int frames = 0;
-        do Frames(1), ++frames;
-        while (missileList.count > 0 && frames < 30);
-        EXPECT_EQ(frames, c.frames);
-    }
-}
-
+// Each case steers for one frame with fire pressed, from (x, y) at the given speed, with aimed fire off
+// and on; then, with aimed fire, a new launch flies until it leaves at an edge or after its 16th frame. A
+// launch starts from where the keys moved the ship, before the ship is held back at the edge.
 TEST_F(Gameplay, KeysSteerAndAimUntilTheEdges) {
-    struct Case { std::vector<int> keys; int x, y, speed, toX, toY, angle, dx, dy; };
+    struct Case { std::vector<int> keys; int x, y, speed, toX, toY, angle, dx, dy, flight; };
     const Case cases[] = {
-        {{KEY_UP}, 368, 300, 4, 368, 296, 0, 0, -16},          {{KEY_DOWN}, 368, 300, 4, 368, 304, 180, 0, 16},
-        {{KEY_LEFT}, 368, 300, 5, 363, 300, 270, -16, 0},      {{KEY_RIGHT}, 368, 300, 4, 372, 300, 90, 16, 0},
-        {{KEY_UP, KEY_RIGHT}, 368, 300, 4, 372, 296, 45, 16, -16}, {{KEY_DOWN, KEY_RIGHT}, 368, 300, 4, 372, 304, 135, 16, 16},
-        {{KEY_UP, KEY_LEFT}, 2, 2, 4, 0, 0, 315, -16, -16},    {{KEY_DOWN, KEY_LEFT}, 735, 535, 4, 731, 536, 225, -16, 16},
-        {{KEY_RIGHT, KEY_DOWN}, 735, 535, 4, 736, 536, 135, 16, 16}, {{KEY_UP, KEY_DOWN}, 368, 300, 4, 368, 300, 180, 0, 16},
-        {{KEY_LEFT, KEY_RIGHT}, 368, 300, 4, 368, 300, 270, -16, 0}};
+        {{KEY_UP}, 368, 300, 4, 368, 296, 0, 0, -16, 16},         {{KEY_DOWN}, 368, 300, 4, 368, 304, 180, 0, 16, 16},
+        {{KEY_LEFT}, 368, 300, 5, 363, 300, 270, -16, 0, 16},     {{KEY_RIGHT}, 368, 300, 4, 372, 300, 90, 16, 0, 16},
+        {{KEY_UP, KEY_RIGHT}, 368, 300, 4, 372, 296, 45, 16, -16, 16},
+        {{KEY_DOWN, KEY_RIGHT}, 368, 300, 4, 372, 304, 135, 16, 16, 16},
+        {{KEY_UP, KEY_LEFT}, 2, 2, 4, 0, 0, 315, -16, -16, 3},    {{KEY_DOWN, KEY_LEFT}, 735, 535, 4, 731, 536, 225, -16, 16, 3},
+        {{KEY_RIGHT, KEY_DOWN}, 735, 535, 4, 736, 536, 135, 16, 16, 3},
+        {{KEY_UP, KEY_DOWN}, 368, 300, 4, 368, 300, 180, 0, 16, 16}, {{KEY_LEFT, KEY_RIGHT}, 368, 300, 4, 368, 300, 270, -16, 0, 16},
+        {{KEY_UP}, 368, 0, 4, 368, 0, 0, 0, -16, 3},              {{}, 368, 0, 4, 368, 0, 0, 0, -16, 4},
+        {{KEY_LEFT}, 0, 300, 4, 0, 300, 270, -16, 0, 3},          {{KEY_RIGHT}, 736, 300, 4, 736, 300, 90, 16, 0, 3},
+        {{KEY_DOWN}, 368, 536, 4, 368, 536, 180, 0, 16, 3}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.keys[0] << " from " << c.x << "," << c.y);
+        SCOPED_TRACE(testing::Message() << c.keys.size() << " keys from " << c.x << "," << c.y);
         for (bool aimed : {false, true}) {
             SetUp();
-            Begin(2, c.x, c.y);
+            Begin(2, c.x, c.y); // round 2 releases nothing in the first three seconds
             game.shipSpeed = c.speed;
             game.aimedFire = aimed;
             for (int key : c.keys) HeadlessSetKey(key, true);
@@ -328,10 +288,16 @@ TEST_F(Gameplay, KeysSteerAndAimUntilTheEdges) {
                       aimed ? std::make_tuple(c.angle, c.dx, c.dy) : std::make_tuple(0, 0, -16));
             EXPECT_EQ(missileList.first->record.dy, -16); // the launch flies in the previous frame's direction
             Fire(false);
-            HeadlessReleaseAllKeys();
-            HeadlessSetKey(KEY_UP, true);
             Frames(1); // without fire held the direction stays
             EXPECT_EQ(game.fireAngle, aimed ? c.angle : 0);
+            if (!aimed) continue;
+            while (missileList.count > 0) Frames(1);
+            game.shipX = c.x, game.shipY = c.y;
+            Fire(true);
+            int frames = 0;
+            do Frames(1), ++frames;
+            while (missileList.count > 0 && frames < 30);
+            EXPECT_EQ(frames, c.flight);
         }
     }
     // The joystick steers and fires as the keys do.

@@ -43,15 +43,6 @@ TEST(TuneChip, RateTablesAndFactorsAt44100) {
     for (const SidVoice& voice : player.chip.voices) EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
 }
 
-TEST(TuneChip, FrequencyGivesStepAndTone) {
-    Reset();
-    SetFrequency(0, 7382);
-    Render(1);
-    EXPECT_EQ(player.chip.voices[0].step, 2650138u);
-    EXPECT_NEAR(2650138.0 * MixRate / (1 << 28), 435.4, 0.05);
-    EXPECT_EQ(player.chip.voices[0].phase, 2650138u);
-}
-
 TEST(TuneChip, ResonanceGivesDamping) {
     const int32_t damping[16] = {307, 296, 286, 276, 266, 256, 245, 235, 225, 215, 204, 194, 184, 174, 163, 153};
     Reset();
@@ -106,14 +97,6 @@ TEST(TuneChip, FullVoicesWithoutWaveformAddTheirMaximumUnlessVoiceThreeIsOff) {
         WriteSidRegister(player, 24, 0xC1); // voice 3 off: heard neither directly nor through the filter
         EXPECT_EQ(Render(1).back(), 2 * 507) << int(routing);
     }
-}
-
-TEST(TuneChip, PulseWidthUsesTwelveBits) {
-    Reset();
-    WriteSidRegister(player, 2, 0xFF);
-    WriteSidRegister(player, 3, 0xFF);
-    Render(1);
-    EXPECT_EQ(player.chip.voices[0].pulseThreshold, 0x0FFF0000u);
 }
 
 TEST(TuneChip, PhaseZeroGivesZeroTriangleAndSawtoothAndFullPulse) {
