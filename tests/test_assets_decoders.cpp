@@ -83,22 +83,14 @@ TEST(DecodeBitmap, EveryTruncationIsRefused) {
 
 TEST(DecodeBitmap, MalformedHeadersAreRefused) {
     const Patch cases[] = {
-        {"wrong magic", 0, 'B' | 'A' << 8, 2},
-        {"24 bits per pixel", 28, 24, 2},
-        {"two planes", 26, 2, 2},
-        {"run-length compressed", 30, 1, 4},
-        {"12-byte core header", 14, 12, 4},
-        {"huge info header", 14, 0xFFFFFFF0u, 4},
-        {"zero width", 18, 0, 4},
-        {"negative width", 18, uint32_t(-3), 4},
-        {"huge width", 18, 0x7FFFFFFF, 4},
-        {"zero height", 22, 0, 4},
-        {"most negative height", 22, 0x80000000u, 4},
-        {"huge height", 22, 0x7FFFFFFF, 4},
-        {"height one row too many", 22, 3, 4},
-        {"pixel offset past the end", 10, 0xFFFFFFFFu, 4},
-        {"pixel offset one byte late", 10, 71, 4},
-        {"pixel offset inside the palette", 10, 66, 4},
+        {"wrong magic", 0, 'B' | 'A' << 8, 2}, {"24 bits per pixel", 28, 24, 2},
+        {"two planes", 26, 2, 2}, {"run-length compressed", 30, 1, 4},
+        {"12-byte core header", 14, 12, 4}, {"huge info header", 14, 0xFFFFFFF0u, 4},
+        {"zero width", 18, 0, 4}, {"negative width", 18, uint32_t(-3), 4},
+        {"huge width", 18, 0x7FFFFFFF, 4}, {"zero height", 22, 0, 4},
+        {"most negative height", 22, 0x80000000u, 4}, {"huge height", 22, 0x7FFFFFFF, 4},
+        {"height one row too many", 22, 3, 4}, {"pixel offset past the end", 10, 0xFFFFFFFFu, 4},
+        {"pixel offset one byte late", 10, 71, 4}, {"pixel offset inside the palette", 10, 66, 4},
         {"more than 256 colours", 46, 300, 4},
     };
     for (const Patch& c : cases) {
@@ -234,16 +226,11 @@ TEST(ParseWave, EveryTruncationOfTheSamplesIsRefused) {
 TEST(ParseWave, MalformedInputIsRefused) {
     const Patch cases[] = {
         {"not RIFF", 0, 'R' | 'I' << 8 | 'F' << 16 | 'X' << 24, 4},
-        {"no fmt at byte 12", 12, 'L' | 'I' << 8 | 'S' << 16 | 'T' << 24, 4},
-        {"format chunk too small", 16, 14, 4},
-        {"format chunk past the end", 16, 0xFFFFFFF0u, 4},
-        {"compressed format", 20, 2, 2},
-        {"no channels", 22, 0, 2},
-        {"zero sample rate", 24, 0, 4},
-        {"12 bits per sample", 34, 12, 2},
-        {"block align wrong", 32, 2, 2},
-        {"data longer than what is left", 40, 7, 4},
-        {"data size near 4 GiB", 40, 0xFFFFFFFFu, 4},
+        {"no fmt at byte 12", 12, 'L' | 'I' << 8 | 'S' << 16 | 'T' << 24, 4}, {"format chunk too small", 16, 14, 4},
+        {"format chunk past the end", 16, 0xFFFFFFF0u, 4}, {"compressed format", 20, 2, 2},
+        {"no channels", 22, 0, 2}, {"zero sample rate", 24, 0, 4},
+        {"12 bits per sample", 34, 12, 2}, {"block align wrong", 32, 2, 2},
+        {"data longer than what is left", 40, 7, 4}, {"data size near 4 GiB", 40, 0xFFFFFFFFu, 4},
         {"data chunk id missing", 36, 'd' | 'a' << 8 | 't' << 16 | 'x' << 24, 4},
     };
     for (const Patch& c : cases) {

@@ -43,16 +43,6 @@ TEST(TuneChip, RateTablesAndFactorsAt44100) {
     for (const SidVoice& voice : player.chip.voices) EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
 }
 
-TEST(TuneChip, ResonanceGivesDamping) {
-    const int32_t damping[16] = {307, 296, 286, 276, 266, 256, 245, 235, 225, 215, 204, 194, 184, 174, 163, 153};
-    Reset();
-    for (int resonance = 0; resonance < 16; resonance++) {
-        WriteSidRegister(player, 23, uint8_t(resonance << 4));
-        Render(1);
-        EXPECT_EQ(player.chip.filter.damping, damping[resonance]);
-    }
-}
-
 TEST(TuneChip, AttackZeroPeaksOnSample100AndDecaysToSustain) {
     Reset();
     WriteSidRegister(player, 4, 0x01); // gate, no waveform
@@ -96,20 +86,6 @@ TEST(TuneChip, FullVoicesWithoutWaveformAddTheirMaximumUnlessVoiceThreeIsOff) {
         EXPECT_EQ(Render(100).back(), 3 * 507);
         WriteSidRegister(player, 24, 0xC1); // voice 3 off: heard neither directly nor through the filter
         EXPECT_EQ(Render(1).back(), 2 * 507) << int(routing);
-    }
-}
-
-TEST(TuneChip, PhaseZeroGivesZeroTriangleAndSawtoothAndFullPulse) {
-    // Frequency 0 keeps the phase at 0. Voices 2 and 3 add 507 each.
-    const struct { uint8_t control; int16_t sample; } waves[] = {{0x11, -512}, {0x21, -512}, {0x41, 507}};
-    for (const auto& wave : waves) {
-        Reset();
-        WriteSidRegister(player, 4, wave.control);
-        for (int voice = 0; voice < 3; voice++) WriteSidRegister(player, voice * 7 + 6, 0xF0);
-        WriteSidRegister(player, 24, 0x01);
-        std::vector<int16_t> samples = Render(100);
-        EXPECT_EQ(player.chip.voices[0].phase, 0u);
-        EXPECT_EQ(samples[99], wave.sample + 2 * 507) << int(wave.control);
     }
 }
 
