@@ -138,8 +138,9 @@ TEST_F(Sprites, AlphaUsesOnlyItsLowEightBits) {
 TEST_F(Sprites, SharedEdgeOfTheTwoTrianglesIsDrawnOnce) {
     MakeSprite(SPRITE, 16, 16, SPRITE_FLAG_TEXTURE, [](int, int) { return MakeColour(10, 10, 10); });
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
-    for (float degrees : {0.0f, 30.0f, 45.0f, 137.0f}) {
+    for (float degrees : {0.0f, 30.0f, 45.0f, 90.0f, 137.0f, 180.0f}) {
         for (int size : {16, 45, -33}) {
+            int covered = 0; // turned by quarter turns, exactly the size squared: no edge row or column twice
             ClearFrame(0);
             SetTransformedSize(SPRITE, size, size);
             RotateTransformedSprite(SPRITE, degrees, 0);
@@ -151,11 +152,13 @@ TEST_F(Sprites, SharedEdgeOfTheTwoTrianglesIsDrawnOnce) {
                 for (int x = 200; x < 420; ++x) {
                     const uint32_t value = Screen(x, y);
                     ASSERT_TRUE(value == 0 || value == MakeColour(10, 10, 10)) << degrees << " " << size;
+                    covered += value != 0;
                     const double dx = x - 300 - centre, dy = y - 200 - centre;
                     if (std::abs(c * dx + s * dy) < half && std::abs(-s * dx + c * dy) < half) {
                         ASSERT_EQ(value, MakeColour(10, 10, 10)) << degrees << " " << size << " " << x << "," << y;
                     }
                 }
+            EXPECT_TRUE(int(degrees) % 90 != 0 || covered == size * size) << degrees << " " << size << ": " << covered;
         }
     }
 }
