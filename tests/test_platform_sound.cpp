@@ -269,6 +269,16 @@ TEST_F(BlockStream, NothingIsReportedAfterClose) {
     EXPECT_TRUE(audioBlockDevice.open(Refill, &reports));   // and the device opens again
 }
 
+TEST_F(BlockStream, ShutdownClosesTheStream) {
+    audioBlockDevice.resume();
+    ShutdownSoundEffects();
+    int16_t out[16];
+    EXPECT_FALSE(HeadlessPumpAudio(out, 16));
+    EXPECT_FALSE(audioBlockDevice.queue(0, reports.samples[0].data(), 700));
+    audioBlockDevice.close();
+    EXPECT_TRUE(reports.blocks.empty());
+}
+
 TEST(SoundWithoutDevice, RunsSilentlyAndSaysWhyOnce) {
     HeadlessReset();
     HeadlessSetAudioAvailable(false);
