@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
 """Plant single-token faults in the game's code, one at a time, and report those the tests miss.
 
-usage: tools/mutants.py [--per-folder N] [--seed S] [--timeout SECONDS] [--jobs J] [--list] [FILE...]
-
 Every .cpp file of gameplay/, shell/, platform/ (the SDL backend aside) and tune/ is a candidate, or only
 the FILEs given. Each mutant changes one token of one line: a relational operator (< <= > >= == !=), an
 arithmetic operator (+ - * /), && and ||, true and false, an integer constant (+1, -1, 0), or deletes one
-statement (a call or an assignment). The full set is too slow for two cores, so a sample is drawn: per
-folder, N mutants chosen uniformly at random with Python's random.Random(S) from all the mutants of that
-folder's files (sorted by file, line, column, so the same seed gives the same sample on the same code).
+statement (a call or an assignment); headers are left alone. The full set is too slow for two cores, so
+a sample is drawn: per folder, N mutants chosen uniformly at random with Python's random.Random(S) from
+all the mutants of that folder's files, listed in a fixed order, so the same seed gives the same sample
+on the same code (and a larger N draws a superset of a smaller one).
 
 The tree is copied to build-mutants/src and built once there (-O1, no debug information) in
 build-mutants/build; each mutant then rebuilds the one object file it touches, relinks the test programs
@@ -178,6 +177,7 @@ def main():
     parser.add_argument('--timeout', type=int, default=60, help='seconds per test program (default 60)')
     parser.add_argument('--jobs', type=int, default=2, help='ninja jobs (default 2)')
     parser.add_argument('--list', action='store_true', help='print the sample and stop')
+    parser.add_argument('--match', default='', help='run only the drawn mutants whose description holds this text')
     args = parser.parse_args()
 
     files = [os.path.relpath(os.path.abspath(f), ROOT) for f in args.files] or sorted(
@@ -190,6 +190,7 @@ def main():
         sample += sorted(rng.sample(every, min(args.per_folder, len(every))))
         print(f'{folder}: {len(every)} mutants, {min(args.per_folder, len(every))} drawn', flush=True)
     originals = {f: open(os.path.join(ROOT, f)).read() for f in files}
+    sample = [m for m in sample if args.match in describe(m, originals[m[0]].split('\n'))]
     if args.list:
         for m in sample:
             print(describe(m, originals[m[0]].split('\n')))
