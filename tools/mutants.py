@@ -7,7 +7,7 @@ arithmetic operator (+ - * /), && and ||, true and false, an integer constant (+
 statement (a call or an assignment); headers are left alone. The full set is too slow for two cores, so
 a sample is drawn: per folder, N mutants chosen uniformly at random with Python's random.Random(S) from
 all the mutants of that folder's files, listed in a fixed order, so the same seed gives the same sample
-on the same code (and a larger N draws a superset of a smaller one).
+on the same code.
 
 The tree is copied to build-mutants/src and built once there (-O1, no debug information) in
 build-mutants/build; each mutant then rebuilds the one object file it touches, relinks the test programs
