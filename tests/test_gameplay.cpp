@@ -521,18 +521,18 @@ TEST_F(Gameplay, ParticleLives) {
         AddBurst(64, sizeStep, 100, 100);
         Particle* p = &particleList.first->record;
         std::vector<int> sprites; // while it lives on after its pass
-        float size = 0;
+        float size = 0, alpha = 0;
         int passes = 0;
         while (particleList.count > 0 && passes < 100) {
             RunParticlesPass();
-            if (++passes, particleList.count > 0) sprites.push_back(p->sprite), size = p->size;
+            if (++passes, particleList.count > 0) sprites.push_back(p->sprite), size = p->size, alpha = p->alpha;
         }
         EXPECT_EQ(passes, 23); // the 23rd pass shows 139 and removes it
         ASSERT_EQ(sprites.size(), 22u);
         EXPECT_EQ(std::vector<int>(sprites.begin(), sprites.begin() + 6), (std::vector<int>{130, 130, 131, 131, 131, 132}));
         EXPECT_EQ(sprites.back(), 138);
         EXPECT_FLOAT_EQ(size, 64 + 22 * sizeStep);
-        EXPECT_EQ(p->alpha, 255.0f);
+        EXPECT_EQ(alpha, 255.0f);
     }
     // The trail glows end by their size: 28 .. -4 in nine frames, and 0 then -64.
     for (auto [size, sizeStep, expected] : {std::tuple{32, -4.0f, std::vector<float>{28, 24, 20, 16, 12, 8, 4, 0, -4}},
