@@ -13,6 +13,7 @@
 #   ./build.sh web-test    the page in headless Chromium: play, speed and sound checked from the canvas
 #   ./build.sh package     the Debian package vexed-drifts_<version>_amd64.deb, in build-package/
 #   ./build.sh package-test  builds it, installs it, plays it under Xvfb, purges it: no file may stay behind
+#   ./build.sh mutants [FILE...]  faults planted one at a time; lists the ones the tests miss (not in CI)
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -26,6 +27,7 @@ case "$mode" in
   web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;
   package) packages+=(dpkg-dev) ;;  # dpkg-shlibdeps finds the package's dependencies
   package-test) packages+=(dpkg-dev xvfb xauth xdotool) ;;
+  mutants) packages+=(python3) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
@@ -168,8 +170,12 @@ case "$mode" in
     [ "$code" = 0 ] || { echo "package-test: the installed game ended with $code, not 0"; exit 1; }
     echo "package-test: installed, played, closed with Escape (exit 0), purged without a trace"
     ;;
+  mutants)
+    shift
+    exec python3 tools/mutants.py --jobs "$jobs" "$@"
+    ;;
   *)
-    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test|package|package-test]" >&2
+    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test|package|package-test|mutants]" >&2
     exit 2
     ;;
 esac

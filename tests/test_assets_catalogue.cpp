@@ -97,11 +97,6 @@ TEST(Catalogue, EverySoundInItsExactForm) {
     EXPECT_EQ(SoundFile(109).data, nullptr);
 }
 
-TEST(Catalogue, TuneIsEmbeddedWhenPresent) {
-    const EmbeddedFile tune = TuneFile();
-    EXPECT_EQ(tune.size, tune.data ? TUNE_LENGTH : 0u);
-}
-
 TEST(Catalogue, ShapesHaveNoDarkFringe) {
     // Black is transparent; anything drawn is clearly brighter, so bilinear filtering shows no dark halo.
     for (const SpriteForm& form : SPRITES) {
@@ -112,32 +107,6 @@ TEST(Catalogue, ShapesHaveNoDarkFringe) {
             if (c) dimmest = std::min(dimmest, Brightest(c));
         EXPECT_GE(dimmest, 24) << form.id;
     }
-}
-
-TEST(Catalogue, GlowFadesSmoothlyToBlack) {
-    const DecodedBitmap b = Sprite(SPRITE_GLOW);
-    EXPECT_EQ(b.pixels[0], 0u);
-    EXPECT_GE(Brightest(b.pixels[16 * 32 + 16]), 240);
-    int last = Brightest(b.pixels[16 * 32 + 16]);
-    for (int x = 17; x < 32; x++) { // from the centre outward: never brighter, no big steps, ends black
-        const int v = Brightest(b.pixels[16 * 32 + x]);
-        EXPECT_LE(v, last);
-        EXPECT_LE(last - v, 48) << x;
-        last = v;
-    }
-    EXPECT_EQ(last, 0);
-}
-
-TEST(Catalogue, PlanetIsGreyOverTheFullRange) {
-    const DecodedBitmap b = Sprite(SPRITE_PLANET_FIRST);
-    int low = 255, high = 0;
-    for (uint32_t c : b.pixels) {
-        if (!c) continue;
-        EXPECT_TRUE((c & 0xFF) == (c >> 8 & 0xFF) && (c & 0xFF) == (c >> 16)) << std::hex << c;
-        low = std::min(low, Brightest(c)), high = std::max(high, Brightest(c));
-    }
-    EXPECT_LE(low, 40);
-    EXPECT_GE(high, 250);
 }
 
 TEST(Catalogue, FontLetterIIsAPlainBar) {

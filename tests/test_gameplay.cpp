@@ -1,26 +1,23 @@
 // One game as a player meets it: real frames of play on the headless backend, scripted keys, a fake
-// clock and a fixed random sequence. Tests set up a start state (ship, objects) and read the results.
+// clock and a fixed random sequence. The round tables and colours are compared as data; the rest as
+// scripted play with exact outcomes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
+#include <cstdio>
+#include <string>
 #include <tuple>
 #include <vector>
 
 #include "assets/catalogue.h"
 #include "gameplay/collisions.h"
-#include "gameplay/game.h"
 #include "gameplay/objects.h"
 #include "gameplay/particles.h"
 #include "gameplay/play.h"
 #include "gameplay/ship.h"
-#include "platform/headless.h"
-#include "platform/input.h"
-#include "platform/random.h"
-#include "platform/sprites.h"
 #include "platform/timing.h"
-#include "shell/shell.h"
+#include "shell/background.h"
+#include "tests/test_shell_support.h"
 
 namespace {
 
@@ -29,10 +26,14 @@ protected:
     static void SetUpTestSuite() {
         HeadlessReset();
         HeadlessSetAudioAvailable(false);
+        SeedRandom(1);
         StartUp();
     }
     void SetUp() override {
+        HeadlessSetClock(NowMilliseconds() + 1000); // past the frame cap's last release: frames start afresh
         HeadlessReleaseAllKeys();
+        HeadlessSetJoystickCount(0);
+        joystickCount = 0;
         SeedRandom(1);
         roundState = RoundState{};
         ResetGameState();
@@ -81,57 +82,117 @@ void Place(SpaceObject* o, float cx, float cy) {
 
 void Fire(bool down) { HeadlessSetKey(KEY_LEFT_CONTROL, down); }
 
+template <class... Args> std::string Format(const char* format, Args... args) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+// Every field of an object but its random position, as the round table and the object kinds set them.
+std::string Fields(const SpaceObject& o) {
+    return Format("sprite %d aims %d size %g/%d accel %g-%g grow %d %g %d strength %d kind %d at %d "
+                  "frame %g+%g %d-%d loops %d",
+                  o.sprite, o.aims, double(o.size), o.half, double(o.accelMin), double(o.accelMax), o.targetSize,
+                  double(o.growth), o.growing, o.strength, o.kind, o.appearMs, double(o.frame), double(o.frameStep),
+                  o.loopFrame, o.endFrame, o.loops);
+}
+std::string Seeker(int at) {
+    return Format("sprite 850 aims 1 size 32/16 accel 1000-2000 grow 0 0 0 strength 1 kind 0 at %d "
+                  "frame 850+0.08 849-851 loops 1", at);
+}
+std::string PickUp(int kind, int at) {
+    return Format("sprite %d aims 0 size 32/16 accel 500-1000 grow 0 0 0 strength 0 kind %d at %d frame 0+0 0-0 loops 0",
+                  859 + kind, kind, at);
+}
+std::string Planet(int size, double growth, int strength, int at) {
+    return Format("sprite 852 aims 0 size 10/5 accel 100-2000 grow %d %g 1 strength %d kind 0 at %d "
+                  "frame 851+0 851-853 loops 0", size, growth, strength, at);
+}
+const std::string GIANT = "sprite 852 aims 0 size 128/64 accel 100-2000 grow 0 0 0 strength 40 kind 0 at 16000 "
+                          "frame 851+0 851-853 loops 0";
+
 } // namespace
 
-TEST(GameplayLists, APassMayRemoveTheRecordItVisitsAndGoOn) {
-    GameList<int> list;
-    for (int i = 1; i <= 5; ++i) *ListAdd(list) = i;
-    std::vector<int> seen;
-    for (int* r = ListFirst(list); r; r = ListNext(list)) {
-        seen.push_back(*r);
-        if (*r % 2 == 1) ListDeleteCurrent(list); // the first record too
+TEST_F(Gameplay, EveryRoundSetsUpItsTableAndColour) {
+    const std::vector<std::string> tables[5] = {
+        {Seeker(170), PickUp(1, 200), PickUp(1, 220), PickUp(2, 250), PickUp(3, 200), PickUp(4, 300), PickUp(4, 340),
+         Planet(64, 0.2, 10, 2000), Planet(64, 0.2, 10, 4000), Planet(64, 0.2, 10, 6000), Planet(64, 0.2, 10, 8000)},
+        {Seeker(3170), PickUp(1, 3200), PickUp(2, 3250), PickUp(3, 3200), PickUp(4, 3340), PickUp(2, 3380),
+         Planet(96, 0.25, 20, 7000), Planet(96, 0.25, 20, 11000), Planet(96, 0.25, 20, 15000)},
+        {Seeker(3170), PickUp(1, 3200), PickUp(3, 3200), PickUp(4, 3340), PickUp(5, 3220), Planet(64, 0.25, 15, 4500),
+         Planet(64, 0.25, 30, 7000), Planet(64, 0.25, 30, 11000), GIANT},
+        {Seeker(3170), PickUp(1, 3200), PickUp(2, 3380), PickUp(2, 3400), PickUp(4, 3340), Planet(64, 0.25, 15, 3300),
+         Planet(96, 0.25, 30, 9000), Planet(96, 0.25, 30, 13000), Planet(96, 0.25, 30, 17000), Planet(96, 0.25, 30, 21000)},
+        {Seeker(3170), PickUp(1, 3200), PickUp(2, 3380), PickUp(2, 3400), PickUp(4, 3340), PickUp(5, 3400),
+         PickUp(5, 3000), Seeker(6170), Seeker(10000), Planet(64, 0.25, 15, 3300), Planet(96, 0.25, 30, 9000),
+         Planet(96, 0.25, 30, 13000), Planet(96, 0.25, 30, 17000), Planet(96, 0.25, 30, 21000)}};
+    const int colours[5][3] = {{0, 0, 255}, {0, 50, 155}, {100, 50, 0}, {200, 0, 0}, {10, 50, 0}};
+    const int targets[5] = {5, 4, 5, 6, 8};
+    // Tinted sprites with their source: 849 and 851 take white, the others the round colour.
+    const int tints[][2] = {{849, 500}, {850, 500}, {851, 501}, {852, 502}, {853, 503}, {860, 160}, {861, 161},
+                            {862, 162}, {863, 163}, {864, 164}};
+    uint64_t positions = 0;
+    for (int round = 1; round <= 5; ++round) {
+        SCOPED_TRACE(round);
+        Begin(round);
+        std::vector<std::string> fields;
+        for (SpaceObject* o : Objects()) {
+            fields.push_back(Fields(*o));
+            positions = positions * 1000003 + uint64_t(o->x) * 1009 + uint64_t(o->y);
+        }
+        EXPECT_EQ(fields, tables[round - 1]);
+        EXPECT_EQ(roundState.targetsLeft, targets[round - 1]);
+        for (auto [tinted, source] : tints) {
+            const bool white = tinted == 849 || tinted == 851;
+            ASSERT_TRUE(BeginPixelAccess(SpritePixelTarget(source)));
+            std::vector<uint32_t> pixels;
+            for (int y = 0; y < GetSpriteHeight(source); ++y)
+                for (int x = 0; x < GetSpriteWidth(source); ++x) pixels.push_back(ReadPixel(x, y));
+            EndPixelAccess();
+            ASSERT_TRUE(BeginPixelAccess(SpritePixelTarget(tinted)));
+            const int width = GetSpriteWidth(source);
+            for (size_t i = 0; i < pixels.size(); i += 7) { // black stays black; the rest gains the colour
+                uint32_t expected = 0;
+                for (int c = 0; c < 3 && pixels[i]; ++c)
+                    expected |= uint32_t(std::min(255, int(pixels[i] >> (8 * c) & 0xFF) + (white ? 255 : colours[round - 1][c])))
+                                << (8 * c);
+                ASSERT_EQ(ReadPixel(int(i) % width, int(i) / width), expected) << tinted;
+            }
+            EndPixelAccess();
+        }
     }
-    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(list.count, 2);
-    *ListAdd(list) = 6; // after a finished pass the last record is current: a new one lands at the end
-    seen.clear();
-    for (int* r = ListFirst(list); r; r = ListNext(list)) seen.push_back(*r);
-    EXPECT_EQ(seen, (std::vector<int>{2, 4, 6}));
-    ListFirst(list);
-    *ListAdd(list) = 3; // inserted after the current record
-    seen.clear();
-    for (int* r = ListFirst(list); r; r = ListNext(list)) seen.push_back(*r);
-    EXPECT_EQ(seen, (std::vector<int>{2, 3, 4, 6}));
-    EXPECT_EQ(ListNext(list), nullptr); // at the end the last stays current
-    ListClear(list);
-    EXPECT_EQ(ListFirst(list), nullptr);
-    EXPECT_EQ(*ListAdd(list), 0); // zero-filled
-    ListClear(list);
+    EXPECT_EQ(positions, 16931691901387691453u); // the random positions of all five rounds from seed 1
 }
 
 TEST(GameplayGeometry, CirclesAimAndSizeClasses) {
     EXPECT_EQ(CirclesOverlap(0, 0, 10, 20, 0, 10), 0); // touching is not overlapping
     EXPECT_EQ(CirclesOverlap(0, 0, 10, 19, 0, 10), 1);
+    EXPECT_EQ(CirclesOverlap(0, 0, 10, 14, 14, 10), 1); // diagonal: 392 < 400
+    EXPECT_EQ(CirclesOverlap(0, 0, 10, 15, 14, 10), 0);
     EXPECT_EQ(CirclesOverlap(-2000000000, 5, 10, 2000000000, 0, 10), 0); // far apart, no wrap-around
     EXPECT_EQ(CirclesOverlap(0, 0, -10, 5, 0, -10), 1);                   // the radii count by their sum's square
-    EXPECT_EQ(CirclesOverlap(-2000000000, 0, 2000000000, 2000000000, 0, 2000000000), 0); // huge radii, touching
     EXPECT_EQ(CirclesOverlap(-2000000000, 0, 2000000000, 1999999999, 0, 2000000000), 1);
     // The caller turns by AimAngle - 90: 1 degree for an object straight below, -269 for one to the left.
     EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 200) - 90.0f, 1.0f);
     EXPECT_FLOAT_EQ(AimAngle(100, 100, 0, 100) - 90.0f, -269.0f);
+    EXPECT_FLOAT_EQ(AimAngle(100, 100, 200, 100), 1.0f);
+    EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 0), -89.0f);
     EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 100), -179.0f); // on the target point: a fixed angle, no NaN
 
     SpaceObject planet{};
     planet.targetSize = 96;
     planet.strength = 20;
-    planet.size = 40.0f;
-    EXPECT_EQ(StrikesNeeded(planet), 10);
-    planet.size = 12.0f; // exactly half a class rounds away from zero
-    EXPECT_EQ(SizeClass(planet), 1);
+    const int classes[][3] = {{40, 2, 10}, {12, 1, 5}, {11, 0, 0}, {60, 3, 15}, {96, 4, 20}}; // size, class, strikes
+    for (auto [size, sizeClass, strikes] : classes) {
+        planet.size = float(size); // exactly half a class rounds away from zero
+        EXPECT_EQ(SizeClass(planet), sizeClass) << size;
+        EXPECT_EQ(StrikesNeeded(planet), strikes) << size;
+    }
     planet.targetSize = 0; // seekers, pick-ups and the giant planet: no class, one strike
     EXPECT_EQ(SizeClass(planet), -1);
     EXPECT_EQ(StrikesNeeded(planet), 0);
-    EXPECT_EQ(ClassPoints(SizeClass(planet)), 100);
+    const int points[][2] = {{-1, 100}, {0, 100}, {1, 100}, {2, 200}, {3, 300}, {4, 500}};
+    for (auto [sizeClass, value] : points) EXPECT_EQ(ClassPoints(sizeClass), value) << sizeClass;
 }
 
 TEST_F(Gameplay, WorkedStrikeCounts) {
@@ -157,6 +218,7 @@ TEST_F(Gameplay, WorkedStrikeCounts) {
     };
     EXPECT_EQ(strikeUntilGone(addPlanet(64.0f), 100), 28);
     EXPECT_EQ(game.score, 500);
+    EXPECT_EQ(particleList.count, 28 * 4 + 4); // four sparks a strike, four explosions at the end
     EXPECT_EQ(strikeUntilGone(addPlanet(10.0f), 100), 7);
     EXPECT_EQ(game.score, 600);
     SpaceObject* planet = addPlanet(10.0f);
@@ -181,9 +243,7 @@ TEST_F(Gameplay, AMissileFliesFromTheShipsCentreAndStrikesFromItsThirdFrame) {
     Frames(1);
     ASSERT_EQ(missileList.count, 1);
     const Missile& missile = missileList.first->record;
-    EXPECT_EQ(missile.x, 368 + 16);
-    EXPECT_EQ(missile.y, 400 + 16 - 16); // launched and moved in the same frame
-    EXPECT_EQ(missile.age, 1);
+    EXPECT_EQ(std::make_tuple(missile.x, missile.y, missile.age), std::make_tuple(368 + 16, 400 + 16 - 16, 1));
     EXPECT_EQ(soundStarts[SOUND_LAUNCH], 1);
     EXPECT_EQ(particleList.count, 2); // the small and the large trail glow
     Frames(1);
@@ -192,75 +252,66 @@ TEST_F(Gameplay, AMissileFliesFromTheShipsCentreAndStrikesFromItsThirdFrame) {
     Frames(1);
     EXPECT_EQ(planet->hits, 1);
     EXPECT_EQ(missileList.count, 0);
-    EXPECT_EQ(planet->frame, 851.0f); // the strike flash begins
-    Frames(1);
-    EXPECT_EQ(planet->sprite, 851);
+    EXPECT_EQ(planet->frame, 851.0f); // the strike flash: 851 for three frames, 852 for three, then 853
+    std::vector<int> sprites;
+    for (int i = 0; i < 8; ++i) Frames(1), sprites.push_back(planet->sprite);
+    EXPECT_EQ(sprites, (std::vector<int>{851, 851, 851, 852, 852, 852, 853, 853}));
     EXPECT_EQ(soundStarts[SOUND_LAUNCH], 1); // fire held: one launch only
 }
 
-TEST_F(Gameplay, OneMissileStrikesTwoOverlappingObjects) {
-    Begin(1, 368, 400);
-    SpaceObject* speed = FirstOfKind(KIND_SPEED);
-    SpaceObject* points = FirstOfKind(KIND_POINTS);
-    Place(speed, 416, 300);
-    Place(points, 420, 300);
-    Fire(true);
-    int frames = 0;
-    while (Listed(speed) && frames < 20) {
-        EXPECT_TRUE(Listed(points));
-        Frames(1);
-        ++frames;
+// Each case steers for one frame with fire pressed, from (x, y) at the given speed, with aimed fire off
+// and on; then, with aimed fire, a new launch flies until it leaves at an edge or after its 16th frame. A
+// launch starts from where the keys moved the ship, before the ship is held back at the edge.
+TEST_F(Gameplay, KeysSteerAndAimUntilTheEdges) {
+    struct Case { std::vector<int> keys; int x, y, speed, toX, toY, angle, dx, dy, flight; };
+    const Case cases[] = {
+        {{KEY_UP}, 368, 300, 4, 368, 296, 0, 0, -16, 16},         {{KEY_DOWN}, 368, 300, 4, 368, 304, 180, 0, 16, 16},
+        {{KEY_LEFT}, 368, 300, 5, 363, 300, 270, -16, 0, 16},     {{KEY_RIGHT}, 368, 300, 4, 372, 300, 90, 16, 0, 16},
+        {{KEY_UP, KEY_RIGHT}, 368, 300, 4, 372, 296, 45, 16, -16, 16},
+        {{KEY_DOWN, KEY_RIGHT}, 368, 300, 4, 372, 304, 135, 16, 16, 16},
+        {{KEY_UP, KEY_LEFT}, 2, 2, 4, 0, 0, 315, -16, -16, 3},    {{KEY_DOWN, KEY_LEFT}, 735, 535, 4, 731, 536, 225, -16, 16, 3},
+        {{KEY_RIGHT, KEY_DOWN}, 735, 535, 4, 736, 536, 135, 16, 16, 3},
+        {{KEY_UP, KEY_DOWN}, 368, 300, 4, 368, 300, 180, 0, 16, 16}, {{KEY_LEFT, KEY_RIGHT}, 368, 300, 4, 368, 300, 270, -16, 0, 16},
+        {{KEY_UP}, 368, 0, 4, 368, 0, 0, 0, -16, 3},              {{}, 368, 0, 4, 368, 0, 0, 0, -16, 4},
+        {{KEY_LEFT}, 0, 300, 4, 0, 300, 270, -16, 0, 3},          {{KEY_RIGHT}, 736, 300, 4, 736, 300, 90, 16, 0, 3},
+        {{KEY_DOWN}, 368, 536, 4, 368, 536, 180, 0, 16, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.keys.size() << " keys from " << c.x << "," << c.y);
+        for (bool aimed : {false, true}) {
+            SetUp();
+            Begin(2, c.x, c.y); // round 2 releases nothing in the first three seconds
+            game.shipSpeed = c.speed;
+            game.aimedFire = aimed;
+            for (int key : c.keys) HeadlessSetKey(key, true);
+            Fire(true);
+            Frames(1);
+            EXPECT_EQ(std::make_pair(game.shipX, game.shipY), std::make_pair(c.toX, c.toY));
+            EXPECT_EQ(std::make_tuple(game.fireAngle, game.fireDx, game.fireDy),
+                      aimed ? std::make_tuple(c.angle, c.dx, c.dy) : std::make_tuple(0, 0, -16));
+            EXPECT_EQ(missileList.first->record.dy, -16); // the launch flies in the previous frame's direction
+            Fire(false);
+            Frames(1); // without fire held the direction stays
+            EXPECT_EQ(game.fireAngle, aimed ? c.angle : 0);
+            if (!aimed) continue;
+            while (missileList.count > 0) Frames(1);
+            game.shipX = c.x, game.shipY = c.y;
+            Fire(true);
+            int frames = 0;
+            do Frames(1), ++frames;
+            while (missileList.count > 0 && frames < 30);
+            EXPECT_EQ(frames, c.flight);
+        }
     }
-    EXPECT_FALSE(Listed(points));
-    EXPECT_EQ(game.score, 200); // shot pick-ups: 100 each and no effect
-    EXPECT_EQ(game.shipSpeed, 4);
-    EXPECT_EQ(missileList.count, 0);
-    EXPECT_EQ(soundStarts[SOUND_BLAST], 2);
-}
-
-TEST_F(Gameplay, MissilesLeaveAtTheEdgeAndAfterTheirSixteenthFrame) {
-    Begin(2, 368, 0); // round 2 releases nothing in the first three seconds
-    Fire(true);
-    std::vector<int> counts;
-    for (int i = 0; i < 4; ++i) {
-        Frames(1);
-        counts.push_back(missileList.count);
-    }
-    EXPECT_EQ(counts, (std::vector<int>{1, 1, 1, 0})); // y 0, -16, -32, then -48 is past the edge
-
-    Fire(false);
-    Frames(1);
-    game.shipY = 536;
-    Fire(true);
-    int frames = 0;
-    do {
-        Frames(1);
-        ++frames;
-    } while (missileList.count > 0 && frames < 30);
-    EXPECT_EQ(frames, 16);
-}
-
-TEST_F(Gameplay, AimedFireRulesApplyInOrder) {
+    // The joystick steers and fires as the keys do.
+    SetUp();
+    HeadlessSetJoystickCount(1);
+    joystickCount = DetectJoysticks();
     Begin(2);
-    game.aimedFire = 1; // as after the aimed-fire pick-up
-    HeadlessSetKey(KEY_UP, true);
-    HeadlessSetKey(KEY_DOWN, true);
-    Fire(true);
-    Frames(1);
-    EXPECT_EQ(game.shipY, 300); // up and down cancel out
-    EXPECT_EQ(missileList.first->record.dy, -16); // the launch flies in the previous frame's direction
-    EXPECT_EQ(game.fireDy, 16);
-    EXPECT_EQ(game.fireAngle, 180);
-    HeadlessSetKey(KEY_RIGHT, true);
-    Frames(1);
-    EXPECT_EQ(game.fireAngle, 135);
-    EXPECT_EQ(game.fireDx, 16);
-    EXPECT_EQ(game.fireDy, 16);
-    Fire(false);
-    HeadlessSetKey(KEY_DOWN, false);
-    Frames(1); // without fire held the direction stays
-    EXPECT_EQ(game.fireAngle, 135);
-    EXPECT_EQ(game.shipY, 296);
+    HeadlessSetJoystick(0, -1000, 1000, 1u);
+    Fire(true); // each control launches its own missile
+    Frames(3);
+    EXPECT_EQ(std::make_tuple(game.shipX, game.shipY, soundStarts[SOUND_LAUNCH]), std::make_tuple(356, 312, 2));
+    HeadlessSetJoystick(0, 0, 0, 0);
 }
 
 TEST_F(Gameplay, EachPickUpGivesItsEffectAndSound) {
@@ -276,7 +327,10 @@ TEST_F(Gameplay, EachPickUpGivesItsEffectAndSound) {
         Place(pickUp, 400, 332);
         Frames(1);
         EXPECT_FALSE(Listed(pickUp));
+        int sounds = 0;
+        for (int s : soundStarts) sounds += s;
         EXPECT_EQ(soundStarts[c.sound], 1);
+        EXPECT_EQ(sounds, 2); // its own and the round's fanfare
         EXPECT_EQ(game.shipSpeed, c.kind == KIND_SPEED ? 5 : 4);
         EXPECT_EQ(game.score, c.kind == KIND_POINTS ? 250 : 0);
         EXPECT_EQ(game.aimedFire, c.kind == KIND_AIMED_FIRE ? 1 : 0);
@@ -286,19 +340,28 @@ TEST_F(Gameplay, EachPickUpGivesItsEffectAndSound) {
     }
 }
 
-TEST_F(Gameplay, AutomaticFireLaunchesWithoutTheKeyAndEndsWithTheRound) {
+TEST_F(Gameplay, AutomaticFireLaunchesEveryOneHundredAndFiftyMsUntilTheRoundEnds) {
     Begin(2);
-    SpaceObject* autoFire = FirstOfKind(KIND_AUTO_FIRE);
-    Place(autoFire, 400, 332);
-    Frames(40);
-    EXPECT_GT(soundStarts[SOUND_LAUNCH], 3);
-    EXPECT_LT(soundStarts[SOUND_LAUNCH], 10); // one every 150 ms
+    game.autoFire = 1;
+    roundState.lastAutoFireMs = NowMilliseconds() - 200;
+    Fire(true); // the key launches nothing under automatic fire
+    std::vector<uint32_t> starts, launches;
+    for (int i = 0; i < 40; ++i) {
+        starts.push_back(NowMilliseconds());
+        Frames(1);
+        if (soundStarts[SOUND_LAUNCH] > int(launches.size())) launches.push_back(starts.back());
+    }
+    ASSERT_GE(launches.size(), 3u);
+    for (size_t i = 1; i < launches.size(); ++i) { // in the first frame more than 150 ms after the last
+        EXPECT_GT(launches[i] - launches[i - 1], 150u);
+        EXPECT_LE(*(std::find(starts.begin(), starts.end(), launches[i]) - 1) - launches[i - 1], 150u);
+    }
     HeadlessSetKey(KEY_1, true);
     Frames(1);
-    HeadlessSetKey(KEY_1, false);
+    HeadlessReleaseAllKeys();
     while (game.round == 2) Frames(1);
     EXPECT_EQ(game.autoFire, 0);
-    EXPECT_EQ(game.autoFireCount, 1);
+    EXPECT_EQ(std::make_tuple(game.shipSpeed, game.missileLifetime, game.fireDy), std::make_tuple(4, 15, -16));
 }
 
 TEST_F(Gameplay, AShipLostToASeekerAndTheGameEndsWithNoShipLeft) {
@@ -308,18 +371,13 @@ TEST_F(Gameplay, AShipLostToASeekerAndTheGameEndsWithNoShipLeft) {
     Place(seeker, 400, 560); // released below the ship
     int frames = 0;
     PlayOutcome outcome = PLAY_GOES_ON;
-    while (outcome == PLAY_GOES_ON && frames < 1000) {
-        outcome = Frames(1);
-        ++frames;
-    }
+    while (outcome == PLAY_GOES_ON && frames < 1000) outcome = Frames(1), ++frames;
     EXPECT_EQ(outcome, PLAY_GAME_OVER);
-    EXPECT_EQ(game.lives, 0);
-    EXPECT_EQ(roundState.deathsThisRound, 1);
-    EXPECT_EQ(roundState.targetsLeft, 3); // the seeker went with the ship
+    EXPECT_EQ(std::make_tuple(game.lives, roundState.deathsThisRound, roundState.targetsLeft), std::make_tuple(0, 1, 3));
     EXPECT_FALSE(Listed(seeker));
-    EXPECT_LT(frames, 100);
+    EXPECT_EQ(frames, 51);
     EXPECT_EQ(soundStarts[SOUND_BLAST], 1);
-    EXPECT_GE(particleList.count, 8); // ship and seeker explosions
+    EXPECT_EQ(particleList.count, 8); // ship and seeker explosions
     EXPECT_EQ(game.score, 0); // running into the ship scores nothing
 }
 
@@ -334,9 +392,7 @@ TEST_F(Gameplay, TwoHostileTouchesInOneFrameTakeTheLastShipAndOneMore) {
     Place(seeker, 400, 332);
     Place(planet, 400, 332);
     EXPECT_EQ(Frames(1), PLAY_GAME_OVER);
-    EXPECT_EQ(game.lives, -1);
-    EXPECT_EQ(roundState.deathsThisRound, 2);
-    EXPECT_EQ(soundStarts[SOUND_BLAST], 2);
+    EXPECT_EQ(std::make_tuple(game.lives, roundState.deathsThisRound, soundStarts[SOUND_BLAST]), std::make_tuple(-1, 2, 2));
 }
 
 TEST_F(Gameplay, AGrowingPlanetPassesThroughTheShip) {
@@ -347,6 +403,7 @@ TEST_F(Gameplay, AGrowingPlanetPassesThroughTheShip) {
     EXPECT_EQ(game.lives, 3);
     EXPECT_TRUE(Listed(planet));
     EXPECT_EQ(planet->growing, 1);
+    EXPECT_FLOAT_EQ(planet->size, 14.0f); // 0.2 a frame
     planet->size = 63.9f; // nearly grown
     Frames(1);
     EXPECT_FALSE(Listed(planet));
@@ -361,9 +418,10 @@ TEST_F(Gameplay, WaitingPlanetsAndPickUpsAreCalledInEarlyButNotBehindASeeker) {
     EXPECT_EQ(objects[1]->appearMs, 3200);
     ListFirst(objectList);
     ListDeleteCurrent(objectList); // the seeker is gone
+    const int32_t frameTime = RoundTime(NowMilliseconds());
     Frames(1);
-    EXPECT_LT(objects[1]->appearMs, RoundTime(NowMilliseconds())); // the first pick-up comes at once
-    EXPECT_NE(objects[1]->y, objects[1]->y + objects[1]->vy); // and moves
+    EXPECT_EQ(objects[1]->appearMs, frameTime - 100); // the first pick-up comes at once
+    EXPECT_NE(objects[1]->vy, 0.0f); // and moves
     EXPECT_EQ(objects[2]->appearMs, 3250); // the next one keeps its time
 }
 
@@ -371,19 +429,54 @@ TEST_F(Gameplay, TheOneKeyAwardsTheBonusOnceAndEndsTheRoundThreeSecondsAfterRele
     Begin(1);
     game.lives = 2;
     HeadlessSetKey(KEY_1, true);
-    Frames(10);
+    Frames(9);
+    const uint32_t lastDown = NowMilliseconds();
+    Frames(1);
+    EXPECT_EQ(roundState.bonusStartMs, lastDown); // restarted by every frame the key is down
     EXPECT_EQ(game.score, 2000);
     EXPECT_EQ(soundStarts[SOUND_POINTS], 1);
     HeadlessSetKey(KEY_1, false);
-    uint32_t released = NowMilliseconds();
-    EXPECT_LT(int32_t(released - roundState.bonusStartMs), 50); // restarted by every frame the key was down
-    while (game.round == 1) Frames(1);
-    int32_t shown = int32_t(NowMilliseconds() - roundState.bonusStartMs); // the round ended in this frame
-    EXPECT_GT(shown, 3000);
-    EXPECT_LT(shown, 3050);
-    // Awarded once; the pick-ups go on meanwhile, and points pick-ups collected add their own.
-    EXPECT_EQ(game.score, 2000 + 250 * (soundStarts[SOUND_POINTS] - 1));
+    const uint32_t bonusStart = roundState.bonusStartMs;
+    uint32_t frameStart = 0, lastShown = 0;
+    while (game.round == 1) lastShown = frameStart, frameStart = NowMilliseconds(), Frames(1);
+    EXPECT_EQ(roundState.bonusStartMs, bonusStart);
+    EXPECT_LE(lastShown - bonusStart, 3000u); // the round ended in the first frame more than 3000 ms after
+    EXPECT_GT(frameStart - bonusStart, 3000u);
+    EXPECT_EQ(game.score, 2000 + 250 * (soundStarts[SOUND_POINTS] - 1)); // points pick-ups add their own
     EXPECT_EQ(roundState.targetsLeft, 4); // round 2 is set up
+    // Escape ends the game when it goes up; round 5 won hands the game back without the end-of-game check.
+    HeadlessSetKey(KEY_ESCAPE, true);
+    EXPECT_EQ(Frames(5), PLAY_GOES_ON);
+    HeadlessSetKey(KEY_ESCAPE, false);
+    EXPECT_EQ(Frames(1), PLAY_GAME_OVER);
+    Begin(5);
+    HeadlessSetKey(KEY_1, true);
+    Frames(1);
+    HeadlessReleaseAllKeys();
+    EXPECT_EQ(Frames(400), PLAY_ROUNDS_DONE);
+}
+
+// The frames a player sees: the first of round 1, one with the seeker turned towards the ship, the last
+// with the round message and the first without it, and the bonus display. Checked by eye (VD_FRAME_DIR) before being taken as golden.
+TEST_F(Gameplay, FramesOfARoundMatchTheirGoldenChecksums) {
+    ResetStarField(); // the same stars whichever tests ran before
+    InitStarField();
+    Begin(1, 368, 500);
+    std::vector<uint64_t> sums;
+    for (int frame = 0; RoundTime(NowMilliseconds()) < 3100; ++frame) {
+        const int32_t time = RoundTime(NowMilliseconds());
+        Fire(frame % 8 == 0);
+        Frames(1);
+        const int32_t next = RoundTime(NowMilliseconds());
+        if (frame == 0 || (time < 1000 && next >= 1000) || (time < 3000 && next >= 3000) || (time >= 3000 && sums.size() == 3))
+            sums.push_back(FrameChecksum("round-" + std::to_string(sums.size())));
+    }
+    EXPECT_EQ(soundStarts[SOUND_ROUND_START], 1);
+    HeadlessSetKey(KEY_1, true);
+    Frames(1);
+    sums.push_back(FrameChecksum("bonus"));
+    EXPECT_EQ(sums, (std::vector<uint64_t>{7361125408785461842u, 1102186048717592985u, 5567172078881245719u,
+                                          17576016320042554746u, 14283312574313105748u}));
 }
 
 namespace {
@@ -402,64 +495,23 @@ void AimAndFire(int frame) {
     HeadlessSetKey(KEY_UP, game.shipY > wantY + 2);
     Fire(frame % 2 == 0 && std::abs(game.shipX + 48 - cx) < 24 && cy < game.shipY);
 }
-
 } // namespace
 
-TEST_F(Gameplay, AScriptThatAimsAndFiresWinsRoundsUntilTheGameEnds) {
+// A whole game played by a script that aims and fires: every round's outcome is pinned.
+TEST_F(Gameplay, AScriptedGameEndsWithItsExactScore) {
     Begin(1, 368, 536);
     int frames = 0;
     PlayOutcome outcome = PLAY_GOES_ON;
-    int roundsWon = 0;
-    bool firstRoundBonus = false;
+    std::vector<std::tuple<int, int, int>> rounds; // score, lives and frame at the end of each round
     while (outcome == PLAY_GOES_ON && frames < 20000) {
         int round = game.round;
         AimAndFire(frames++);
         outcome = RunGameFrame();
-        if (round == 1) firstRoundBonus = firstRoundBonus || roundState.bonusShowing;
-        if (game.round != round) ++roundsWon;
+        if (game.round != round || outcome != PLAY_GOES_ON) rounds.emplace_back(game.score, game.lives, frames);
+        ASSERT_LT(missileList.count + particleList.count, 400); // nothing piles up
     }
-    EXPECT_GE(roundsWon, 1);
-    EXPECT_TRUE(firstRoundBonus);
-    EXPECT_GE(game.score, 500 + 3000); // five targets shot, then the bonus for three ships
-    EXPECT_TRUE(outcome == PLAY_GAME_OVER || outcome == PLAY_ROUNDS_DONE);
-    if (outcome == PLAY_GAME_OVER) {
-        EXPECT_LE(game.lives, 0);
-    }
-    EXPECT_LT(missileList.count + particleList.count, 200); // nothing piles up
-}
-
-TEST_F(Gameplay, TheBonusComesAfterARoundWithoutLossAndNotOtherwise) {
-    for (bool loseOne : {false, true}) {
-        SCOPED_TRACE(loseOne);
-        SetUp();
-        Begin(1, 368, 400);
-        // Every hostile object of the round lined up above the ship, the seeker last, or on the ship.
-        float y = 330;
-        for (SpaceObject* o : Objects()) {
-            if (o->kind != KIND_HOSTILE) continue;
-            bool seeker = o->targetSize == 0;
-            if (seeker && loseOne) Place(o, 400, 432);
-            else Place(o, 416, seeker ? 120 : y);
-            y -= 20;
-        }
-        int frames = 0;
-        while (game.round == 1 && frames < 400) {
-            Fire(frames % 2 == 0);
-            Frames(1);
-            ++frames;
-        }
-        EXPECT_EQ(game.round, 2);
-        EXPECT_EQ(soundStarts[SOUND_POINTS], loseOne ? 0 : 1);
-        if (loseOne) {
-            EXPECT_EQ(game.lives, 2);
-        } else {
-            EXPECT_EQ(game.lives, 3);
-            EXPECT_GT(game.score, 3000); // the bonus: 1000 for each ship left, on top of the strikes
-            int32_t shown = int32_t(NowMilliseconds() - roundState.bonusStartMs); // the round ended in this frame
-            EXPECT_GT(shown, 3000);
-            EXPECT_LT(shown, 3050);
-        }
-    }
+    EXPECT_EQ(outcome, PLAY_GAME_OVER);
+    EXPECT_EQ(rounds, (std::vector<std::tuple<int, int, int>>{{1200, 2, 759}, {4350, 2, 1959}, {4350, 0, 2603}}));
 }
 
 TEST_F(Gameplay, ParticleLives) {
@@ -469,17 +521,18 @@ TEST_F(Gameplay, ParticleLives) {
         AddBurst(64, sizeStep, 100, 100);
         Particle* p = &particleList.first->record;
         std::vector<int> sprites; // while it lives on after its pass
-        float size = 0;
+        float size = 0, alpha = 0;
         int passes = 0;
         while (particleList.count > 0 && passes < 100) {
             RunParticlesPass();
-            if (++passes, particleList.count > 0) sprites.push_back(p->sprite), size = p->size;
+            if (++passes, particleList.count > 0) sprites.push_back(p->sprite), size = p->size, alpha = p->alpha;
         }
         EXPECT_EQ(passes, 23); // the 23rd pass shows 139 and removes it
         ASSERT_EQ(sprites.size(), 22u);
         EXPECT_EQ(std::vector<int>(sprites.begin(), sprites.begin() + 6), (std::vector<int>{130, 130, 131, 131, 131, 132}));
         EXPECT_EQ(sprites.back(), 138);
         EXPECT_FLOAT_EQ(size, 64 + 22 * sizeStep);
+        EXPECT_EQ(alpha, 255.0f);
     }
     // The trail glows end by their size: 28 .. -4 in nine frames, and 0 then -64.
     for (auto [size, sizeStep, expected] : {std::tuple{32, -4.0f, std::vector<float>{28, 24, 20, 16, 12, 8, 4, 0, -4}},

@@ -25,7 +25,7 @@ protected:
     void Frame(std::initializer_list<int> down) {
         HeadlessReleaseAllKeys();
         for (int code : down) HeadlessSetKey(code, true);
-        SampleKeyboard();
+        ASSERT_EQ(SampleKeyboard(), 1);
     }
 };
 }  // namespace

@@ -157,15 +157,6 @@ TEST_F(Sound, StaleHandleNeverReachesALaterVoice) {
     EXPECT_EQ(Highest(Pump(100)), 2 * 256);
 }
 
-TEST_F(Sound, LoopsUntilStopped) {
-    ASSERT_TRUE(Load(SOUND_PICKUP_FIRST, std::vector<uint8_t>(60, LOUD)));
-    StartSoundEffectEx(SOUND_PICKUP_FIRST, 1);
-    const std::vector<int16_t> out = Pump(FramesFor(300));   // three times its length
-    EXPECT_EQ(*std::min_element(out.begin(), out.end()), LOUD_LEVEL);
-    StopSoundEffect(SOUND_PICKUP_FIRST);
-    EXPECT_EQ(Highest(Pump(1000)), 0);
-}
-
 TEST_F(Sound, ResamplesByStraightLinesNotStairSteps) {
     std::vector<uint8_t> source(60);
     for (size_t i = 0; i < source.size(); ++i) source[i] = i % 2 ? 208 : 48;   // large steps, within the knee
