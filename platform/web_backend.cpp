@@ -148,12 +148,20 @@ void FeedAudio() {
 }
 
 // Sleeps until the clock reads `until` microseconds, waking at least every LONGEST_NAP to feed the audio.
+// A browser's timer wakes in whole milliseconds and usually late; the frame cap starts its next interval
+// when a frame really goes out, so every late wake would be lost for good. The sleeps aim early by the
+// lateness the timer has shown lately, and round to the nearest millisecond, so that a frame goes out on
+// time on average instead of always after it.
 void SleepUntil(int64_t until) {
+    static int64_t timerLateness;                     // microseconds, a running mean
     for (;;) {
         FeedAudio();
-        const int64_t left = until - BackendTicks();
-        if (left <= 0) return;
-        emscripten_sleep(std::min(LONGEST_NAP, uint32_t((left + 999) / 1000)));
+        const int64_t left = until - BackendTicks() - timerLateness;
+        if (left < 500) return;
+        const uint32_t nap = std::min(LONGEST_NAP, uint32_t((left + 500) / 1000));
+        const int64_t due = BackendTicks() + int64_t(nap) * 1000;
+        emscripten_sleep(nap);
+        timerLateness += (std::clamp<int64_t>(BackendTicks() - due, 0, 4000) - timerLateness) / 8;
     }
 }
 }  // namespace
