@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -315,10 +316,10 @@ TEST_F(Gameplay, KeysSteerAndAimUntilTheEdges) {
 }
 
 TEST_F(Gameplay, EachPickUpGivesItsEffectAndSound) {
-    struct Case { int kind, round, sound; };
-    for (Case c : {Case{KIND_SPEED, 1, SOUND_SPEED}, Case{KIND_POINTS, 1, SOUND_POINTS},
-                   Case{KIND_AIMED_FIRE, 1, SOUND_AIMED_FIRE}, Case{KIND_AUTO_FIRE, 1, SOUND_AUTO_FIRE},
-                   Case{KIND_EXTRA_SHIP, 3, SOUND_EXTRA_SHIP}}) {
+    struct Case { int kind, round, sound, speed, score, aimed, autoFire, lives; };
+    for (Case c : {Case{KIND_SPEED, 1, SOUND_SPEED, 5, 0, 0, 0, 3}, Case{KIND_POINTS, 1, SOUND_POINTS, 4, 250, 0, 0, 3},
+                   Case{KIND_AIMED_FIRE, 1, SOUND_AIMED_FIRE, 4, 0, 1, 0, 3}, Case{KIND_AUTO_FIRE, 1, SOUND_AUTO_FIRE, 4, 0, 0, 1, 3},
+                   Case{KIND_EXTRA_SHIP, 3, SOUND_EXTRA_SHIP, 4, 0, 0, 0, 4}}) {
         SCOPED_TRACE(c.kind);
         SetUp();
         Begin(c.round);
@@ -327,16 +328,10 @@ TEST_F(Gameplay, EachPickUpGivesItsEffectAndSound) {
         Place(pickUp, 400, 332);
         Frames(1);
         EXPECT_FALSE(Listed(pickUp));
-        int sounds = 0;
-        for (int s : soundStarts) sounds += s;
         EXPECT_EQ(soundStarts[c.sound], 1);
-        EXPECT_EQ(sounds, 2); // its own and the round's fanfare
-        EXPECT_EQ(game.shipSpeed, c.kind == KIND_SPEED ? 5 : 4);
-        EXPECT_EQ(game.score, c.kind == KIND_POINTS ? 250 : 0);
-        EXPECT_EQ(game.aimedFire, c.kind == KIND_AIMED_FIRE ? 1 : 0);
-        EXPECT_EQ(game.autoFire, c.kind == KIND_AUTO_FIRE ? 1 : 0);
-        EXPECT_EQ(game.autoFireCount, c.kind == KIND_AUTO_FIRE ? 1 : 0);
-        EXPECT_EQ(game.lives, c.kind == KIND_EXTRA_SHIP ? 4 : 3);
+        EXPECT_EQ(std::accumulate(std::begin(soundStarts), std::end(soundStarts), 0), 2); // its own and the fanfare
+        EXPECT_EQ(std::make_tuple(game.shipSpeed, game.score, game.aimedFire, game.autoFire, game.autoFireCount, game.lives),
+                  std::make_tuple(c.speed, c.score, c.aimed, c.autoFire, c.autoFire, c.lives));
     }
 }
 
