@@ -42,6 +42,7 @@ TEST_F(Input, KeyDownFollowsTheSnapshotAndAnyKey) {
     EXPECT_FALSE(IsKeyDown(300));
 }
 
+// Released keys are reported once, and the typed-text latch does not steal the release from WasKeyReleased.
 TEST_F(Input, ReleaseIsReportedOnceAfterTheKeyWasSeenDown) {
     std::vector<int> seen;
     for (int frame = 0; frame < 5; ++frame) {
@@ -52,9 +53,6 @@ TEST_F(Input, ReleaseIsReportedOnceAfterTheKeyWasSeenDown) {
     // A press and release between two samples is never seen.
     Frame({});
     EXPECT_EQ(WasKeyReleased(KEY_ESCAPE), 0);
-}
-
-TEST_F(Input, TheTwoLatchTablesDoNotStealEachOthersRelease) {
     Frame({0x1E});
     EXPECT_EQ(WasKeyReleased(0x1E), 0);
     EXPECT_EQ(ReadTypedText(), "");
@@ -130,7 +128,7 @@ TEST(KeyTable, EveryCodeAndNameOnceAndTheGameKeysPresent) {
     }
 }
 
-TEST(Random, SeedingAndTheSequenceAreExact) {
+TEST(Random, SeedingTheSequenceAndRandomUpToAreExact) {
     // Known answers from an independent model of the generator: seeding with 0 starts the tables at
     // B[0] = 1, A[0] = 2891336454, ..., and after the 31 warm-up steps the draws below follow.
     SeedRandom(0);
@@ -140,9 +138,7 @@ TEST(Random, SeedingAndTheSequenceAreExact) {
     EXPECT_EQ(RandomWord(), expected[0]);  // a fixed seed gives a fixed sequence
     SeedRandom(1);
     EXPECT_NE(RandomWord(), expected[0]);
-}
-
-TEST(Random, RandomUpToStaysInRangeAndScalesByTheHighHalf) {
+    // RandomUpTo stays in range and scales by the high half.
     SeedRandom(12345);
     for (int i = 0; i < 20000; ++i) ASSERT_LE(RandomUpTo(700), 700u);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(RandomUpTo(0), 0u);

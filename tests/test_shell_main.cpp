@@ -47,13 +47,6 @@ TEST(ShellMain, LoadingThenEscapeOnTheAttractPagesEndsTheProgram) {
     EXPECT_EQ(loading, 8436605661404217086u);
 }
 
-TEST(ShellMain, ClosingTheWindowEndsTheProgram) {
-    EXPECT_EQ(RunProgram([](int frame) {
-                  if (frame == 30) HeadlessRequestClose();
-              }),
-              0);
-}
-
 namespace {
 int ThreadCount() {
     std::ifstream status("/proc/self/status");
