@@ -376,33 +376,23 @@ TEST_F(Gameplay, AShipLostToASeekerAndTheGameEndsWithNoShipLeft) {
     EXPECT_EQ(game.score, 0); // running into the ship scores nothing
 }
 
-TEST_F(Gameplay, TwoHostileTouchesInOneFrameTakeTheLastShipAndOneMore) {
+// A growing planet passes through the ship; grown, it and a seeker touching the ship in the same frame
+// take the last ship and one more.
+TEST_F(Gameplay, AGrowingPlanetPassesThroughTheShipAndTwoTouchesInOneFrameTakeTwoShips) {
     game.lives = 1;
-    Begin(1);
-    SpaceObject* seeker = FirstOfKind(KIND_HOSTILE);
-    SpaceObject* planet = FirstOfKind(KIND_HOSTILE, true);
-    planet->growing = 0; // full grown
-    planet->size = 64.0f;
-    planet->half = 32;
-    Place(seeker, 400, 332);
-    Place(planet, 400, 332);
-    EXPECT_EQ(Frames(1), PLAY_GAME_OVER);
-    EXPECT_EQ(std::make_tuple(game.lives, roundState.deathsThisRound, soundStarts[SOUND_BLAST]), std::make_tuple(-1, 2, 2));
-}
-
-TEST_F(Gameplay, AGrowingPlanetPassesThroughTheShip) {
     Begin(1);
     SpaceObject* planet = FirstOfKind(KIND_HOSTILE, true);
     Place(planet, 400, 332);
     Frames(20);
-    EXPECT_EQ(game.lives, 3);
+    EXPECT_EQ(game.lives, 1);
     EXPECT_TRUE(Listed(planet));
     EXPECT_EQ(planet->growing, 1);
     EXPECT_FLOAT_EQ(planet->size, 14.0f); // 0.2 a frame
     planet->size = 63.9f; // nearly grown
-    Frames(1);
+    Place(FirstOfKind(KIND_HOSTILE), 400, 332);
+    EXPECT_EQ(Frames(1), PLAY_GAME_OVER);
     EXPECT_FALSE(Listed(planet));
-    EXPECT_EQ(game.lives, 2);
+    EXPECT_EQ(std::make_tuple(game.lives, roundState.deathsThisRound, soundStarts[SOUND_BLAST]), std::make_tuple(-1, 2, 2));
 }
 
 TEST_F(Gameplay, WaitingPlanetsAndPickUpsAreCalledInEarlyButNotBehindASeeker) {

@@ -43,7 +43,7 @@ TEST(TuneChip, RateTablesAndFactorsAt44100) {
     for (const SidVoice& voice : player.chip.voices) EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
 }
 
-TEST(TuneChip, AttackZeroPeaksOnSample100AndDecaysToSustain) {
+TEST(TuneChip, AttackZeroPeaksOnSample100DecaysToSustainAndReleasesToItsFloor) {
     Reset();
     WriteSidRegister(player, 4, 0x01); // gate, no waveform
     WriteSidRegister(player, 6, 0xF0); // sustain 15
@@ -59,9 +59,8 @@ TEST(TuneChip, AttackZeroPeaksOnSample100AndDecaysToSustain) {
 
     WriteSidRegister(player, 4, 0x01); // gate again while sustaining: no new attack
     EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_SUSTAIN);
-}
 
-TEST(TuneChip, ReleaseStopsAtItsFloorEvenFromBelow) {
+    // Release stops at its floor, even when the envelope is below it.
     Reset();
     WriteSidRegister(player, 5, 0xF0); // slowest attack: 48 per sample
     WriteSidRegister(player, 4, 0x01);

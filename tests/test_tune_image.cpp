@@ -86,15 +86,9 @@ TEST(TuneImage, HeaderAndLayout) {
     const std::vector<uint8_t>& image = Image();
     ASSERT_EQ(image.size(), IMAGE_LENGTH);
     EXPECT_EQ(std::string(image.begin(), image.begin() + 4), "PSID");
-    EXPECT_EQ(Word(4), 2);            // version
-    EXPECT_EQ(Word(6), 0x7C);         // data offset
-    EXPECT_EQ(Word(8), 0);            // load address: from the data
-    EXPECT_EQ(Word(10), 0x582D);      // init
-    EXPECT_EQ(Word(12), 0x583C);      // play
-    EXPECT_EQ(Word(14), SONG_COUNT);
-    EXPECT_EQ(Word(16), 1);           // start song
-    EXPECT_EQ(Word(18), 0);           // speed flags
-    EXPECT_EQ(Word(20), 0);
+    // Version, data offset, load address (0: from the data), init, play, songs, start song, speed flags.
+    const int words[] = {2, 0x7C, 0, 0x582D, 0x583C, SONG_COUNT, 1, 0, 0};
+    for (size_t i = 0; i < std::size(words); ++i) EXPECT_EQ(Word(4 + 2 * i), words[i]) << 4 + 2 * i;
     EXPECT_EQ(HeaderText(22), "vexed drifts");
     EXPECT_EQ(HeaderText(54), "vexed drifts team");
     EXPECT_EQ(HeaderText(86), "2026 vexed drifts team");
