@@ -26,9 +26,15 @@ struct Patch {
     uint32_t value;
     int bytes;
 };
-std::vector<uint8_t> Patched(std::vector<uint8_t> f, const Patch& p) {
-    Put(f, p.at, p.value, p.bytes);
-    return f;
+// Each patch of the good file is refused with a message.
+template <size_t N, class Parse> void ExpectEachRefused(const std::vector<uint8_t>& good, const Patch (&cases)[N], Parse parse) {
+    for (const Patch& c : cases) {
+        std::vector<uint8_t> f = good;
+        Put(f, c.at, c.value, c.bytes);
+        std::string error;
+        EXPECT_FALSE(parse(f, &error)) << c.what;
+        EXPECT_FALSE(error.empty()) << c.what;
+    }
 }
 
 // ---- bitmaps -------------------------------------------------------------------------------------------
@@ -97,12 +103,7 @@ TEST(DecodeBitmap, MalformedHeadersAreRefused) {
         {"pixel offset one byte late", 10, 71, 4}, {"pixel offset inside the palette", 10, 66, 4},
         {"more than 256 colours", 46, 300, 4},
     };
-    for (const Patch& c : cases) {
-        const std::vector<uint8_t> f = Patched(SmallBitmap(), c);
-        std::string error;
-        EXPECT_FALSE(Decodes(f, &error)) << c.what;
-        EXPECT_FALSE(error.empty()) << c.what;
-    }
+    ExpectEachRefused(SmallBitmap(), cases, [](const std::vector<uint8_t>& f, std::string* error) { return Decodes(f, error); });
 }
 
 TEST(DecodeBitmap, PaletteIndicesMustLieInThePalette) {
@@ -233,12 +234,7 @@ TEST(ParseWave, MalformedInputIsRefused) {
         {"data longer than what is left", 40, 7, 4}, {"data size near 4 GiB", 40, 0xFFFFFFFFu, 4},
         {"data chunk id missing", 36, 'd' | 'a' << 8 | 't' << 16 | 'x' << 24, 4},
     };
-    for (const Patch& c : cases) {
-        const std::vector<uint8_t> f = Patched(SmallWave(), c);
-        std::string error;
-        EXPECT_FALSE(Parses(f, nullptr, &error)) << c.what;
-        EXPECT_FALSE(error.empty()) << c.what;
-    }
+    ExpectEachRefused(SmallWave(), cases, [](const std::vector<uint8_t>& f, std::string* error) { return Parses(f, nullptr, error); });
 }
 
 } // namespace

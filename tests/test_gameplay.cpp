@@ -166,19 +166,17 @@ TEST_F(Gameplay, EveryRoundSetsUpItsTableAndColour) {
 }
 
 TEST(GameplayGeometry, CirclesAimAndSizeClasses) {
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 20, 0, 10), 0); // touching is not overlapping
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 19, 0, 10), 1);
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 14, 14, 10), 1); // diagonal: 392 < 400
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 15, 14, 10), 0);
-    EXPECT_EQ(CirclesOverlap(-2000000000, 5, 10, 2000000000, 0, 10), 0); // far apart, no wrap-around
-    EXPECT_EQ(CirclesOverlap(0, 0, -10, 5, 0, -10), 1);                   // the radii count by their sum's square
-    EXPECT_EQ(CirclesOverlap(-2000000000, 0, 2000000000, 1999999999, 0, 2000000000), 1);
+    // Touching is not overlapping; diagonal 392 < 400; far apart, no wrap-around; the radii count by their
+    // sum's square.
+    const int circles[][7] = {{0, 0, 10, 20, 0, 10, 0}, {0, 0, 10, 19, 0, 10, 1}, {0, 0, 10, 14, 14, 10, 1},
+        {0, 0, 10, 15, 14, 10, 0}, {-2000000000, 5, 10, 2000000000, 0, 10, 0}, {0, 0, -10, 5, 0, -10, 1},
+        {-2000000000, 0, 2000000000, 1999999999, 0, 2000000000, 1}};
+    for (auto [x1, y1, r1, x2, y2, r2, overlap] : circles) EXPECT_EQ(CirclesOverlap(x1, y1, r1, x2, y2, r2), overlap) << x2 << "," << y2;
     // The caller turns by AimAngle - 90: 1 degree for an object straight below, -269 for one to the left.
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 200) - 90.0f, 1.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 0, 100) - 90.0f, -269.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 200, 100), 1.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 0), -89.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 100), -179.0f); // on the target point: a fixed angle, no NaN
+    // The caller turns by AimAngle - 90: 1 degree for an object straight below, -269 for one to the left.
+    // On the target point: a fixed angle, no NaN.
+    for (auto [x, y, angle] : {std::tuple{100, 200, 91.0f}, {0, 100, -179.0f}, {200, 100, 1.0f}, {100, 0, -89.0f}, {100, 100, -179.0f}})
+        EXPECT_FLOAT_EQ(AimAngle(100, 100, x, y), angle) << x << "," << y;
 
     SpaceObject planet{};
     planet.targetSize = 96;

@@ -87,7 +87,7 @@ TEST_F(Input, TypedTextComesInScanCodeOrderWithShiftAndKeypad) {
     EXPECT_EQ(ReadTypedText(), "70/");  // keypad 7, 0 and divide; Return and Backspace are dropped
 }
 
-TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundred) {
+TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundredAndPullingOutReleases) {
     HeadlessSetJoystickCount(1);
     ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);
     const struct { int value, direction; } cases[] = {{500, 0}, {501, 1}, {-500, 0}, {-501, -1}, {1000, 1}, {0, 0}};
@@ -104,6 +104,17 @@ TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundred) {
     EXPECT_FALSE(IsJoystickButtonDown(0, 0));
     EXPECT_EQ(GetJoystickX(1), 0);  // a joystick that was not found reads as centred
     EXPECT_EQ(SampleJoystick(1), 0);
+    const struct { bool plugged; int read, x; bool fire; } steps[] = {
+        {false, 0, 0, false},  // pulled out while fire was held: released, centred
+        {true, 1, 1, true},    // plugged back
+    };
+    for (const auto& step : steps) {
+        HeadlessPlugJoystick(0, step.plugged);
+        HeadlessSetJoystick(0, 1000, 0, 1u);
+        EXPECT_EQ(SampleJoystick(0), step.read);
+        EXPECT_EQ(GetJoystickX(0), step.x);
+        EXPECT_EQ(IsJoystickButtonDown(0, 1) != 0, step.fire);
+    }
 }
 
 // The backends' shared key table: a key named twice would shadow another, and the game's keys must be there.
@@ -177,21 +188,4 @@ TEST(FrameCap, AFrameReleasedLateStartsTheScheduleAfresh) {
     DestroyGameWindows();
     ShutdownPlatform();
     HeadlessOnFrame(nullptr);
-}
-
-TEST_F(Input, AJoystickPulledOutReadsReleasedAndIsReadAgainOncePluggedBack) {
-    ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);  // none attached at start-up
-    const struct { bool plugged; int read, x; bool fire; } steps[] = {
-        {false, 0, 0, false},  // nothing there yet
-        {true, 1, 1, true},    // plugged in after start-up, fire held and steering right
-        {false, 0, 0, false},  // pulled out while fire was held: released, centred
-        {true, 1, 1, true},    // plugged back
-    };
-    for (const auto& step : steps) {
-        HeadlessPlugJoystick(0, step.plugged);
-        HeadlessSetJoystick(0, 1000, 0, 1u);
-        EXPECT_EQ(SampleJoystick(0), step.read);
-        EXPECT_EQ(GetJoystickX(0), step.x);
-        EXPECT_EQ(IsJoystickButtonDown(0, 1) != 0, step.fire);
-    }
 }

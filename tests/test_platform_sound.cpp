@@ -71,14 +71,11 @@ protected:
     void TearDown() override { ShutdownSoundEffects(); }
 };
 
-TEST(SoundVolume, TableValuesAndClamping) {
+TEST_F(Sound, VolumeTableSetsTheMainVoiceAndClamps) {
     const int expected[][2] = {{-5, 0}, {0, 0}, {1, 6000}, {2, 6602}, {10, 8000}, {50, 9397}, {99, 9991}, {100, 10000},
                                {150, 10000}};
     for (const auto& [k, t] : expected) EXPECT_EQ(VolumeAttenuation(k), t) << k;
     EXPECT_NEAR(VolumeGain(50), FULL_GAIN * 0.5, FULL_GAIN * 0.001);   // amplitude k / 100 within 0.01 dB
-}
-
-TEST_F(Sound, VolumeSetsTheMainVoiceAndClamps) {
     ASSERT_TRUE(Load(SOUND_ROUND_START, std::vector<uint8_t>(2625, LOUD)));
     SetSoundEffectVolume(SOUND_ROUND_START, 50);
     ASSERT_EQ(StartSoundEffect(SOUND_ROUND_START), 1);

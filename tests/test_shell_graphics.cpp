@@ -44,11 +44,9 @@ protected:
 }  // namespace
 
 TEST_F(Graphics, PadDigitsKeepsTheLastDigits) {
-    EXPECT_EQ(PadDigits(12345, 6), "012345");
-    EXPECT_EQ(PadDigits(999999, 6), "999999");
-    EXPECT_EQ(PadDigits(1000000, 6), "000000");
-    EXPECT_EQ(PadDigits(7, 2), "07");
-    EXPECT_EQ(PadDigits(0, 0), "");
+    for (auto [value, width, text] : {std::tuple{12345, 6, "012345"}, {999999, 6, "999999"}, {1000000, 6, "000000"},
+                                      {7, 2, "07"}, {0, 0, ""}})
+        EXPECT_EQ(PadDigits(value, width), text) << value;
 }
 
 TEST_F(Graphics, StarsRestartFarAwayAndGrowAsTheyNear) {

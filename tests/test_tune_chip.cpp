@@ -36,10 +36,8 @@ TEST(TuneChip, RateTablesAndFactorsAt44100) {
     Reset();
     EXPECT_EQ(player.chip.stepFactor, 359);
     EXPECT_EQ(player.chip.cutoffFactor, 32);
-    for (int i = 0; i < 16; i++) {
-        EXPECT_EQ(player.chip.attackRates[i], attack[i]) << i;
-        EXPECT_EQ(player.chip.releaseRates[i], release[i]) << i;
-    }
+    EXPECT_TRUE(std::equal(attack, attack + 16, player.chip.attackRates));
+    EXPECT_TRUE(std::equal(release, release + 16, player.chip.releaseRates));
     for (const SidVoice& voice : player.chip.voices) EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
 }
 
