@@ -173,7 +173,6 @@ TEST(GameplayGeometry, CirclesAimAndSizeClasses) {
         {-2000000000, 0, 2000000000, 1999999999, 0, 2000000000, 1}};
     for (auto [x1, y1, r1, x2, y2, r2, overlap] : circles) EXPECT_EQ(CirclesOverlap(x1, y1, r1, x2, y2, r2), overlap) << x2 << "," << y2;
     // The caller turns by AimAngle - 90: 1 degree for an object straight below, -269 for one to the left.
-    // The caller turns by AimAngle - 90: 1 degree for an object straight below, -269 for one to the left.
     // On the target point: a fixed angle, no NaN.
     for (auto [x, y, angle] : {std::tuple{100, 200, 91.0f}, {0, 100, -179.0f}, {200, 100, 1.0f}, {100, 0, -89.0f}, {100, 100, -179.0f}})
         EXPECT_FLOAT_EQ(AimAngle(100, 100, x, y), angle) << x << "," << y;
