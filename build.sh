@@ -21,7 +21,7 @@ jobs=$(nproc)
 
 packages=(g++ cmake ninja-build pkg-config libsdl2-dev libgtest-dev libbenchmark-dev cc65)
 case "$mode" in
-  test) packages+=(desktop-file-utils) ;;  # the install check validates the desktop entry
+  test) packages+=(desktop-file-utils zlib1g-dev) ;;  # the desktop entry check; the PNG test inflates with zlib
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   web|serve) packages+=(emscripten node-acorn) ;;
   web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <tuple>
 #include <unistd.h>
 
 #include "assets/bitmap.h"
@@ -60,11 +61,9 @@ TEST(Catalogue, EverySpriteInItsExactForm) {
         EXPECT_EQ(U32(file.data + 46), 256u);
         EXPECT_EQ(std::equal(file.data + 54, file.data + 58, "\0\0\0\0"), true); // index 0 is black
         const DecodedBitmap b = Sprite(form.id);
-        EXPECT_EQ(b.width, form.width);
-        EXPECT_EQ(b.height, form.height);
+        EXPECT_EQ(std::make_pair(b.width, b.height), std::make_pair(form.width, form.height));
     }
-    EXPECT_EQ(SpriteFile(502).data, SpriteFile(501).data); // one planet array loaded three times
-    EXPECT_EQ(SpriteFile(503).data, SpriteFile(501).data);
+    for (int id : {502, 503}) EXPECT_EQ(SpriteFile(id).data, SpriteFile(501).data) << id; // one planet array loaded three times
     for (int id : {-1, 0, 101, 129, 141, 165, 504, 800, 900})
         EXPECT_EQ(SpriteFile(id).data, nullptr) << id;
 }
@@ -82,19 +81,14 @@ TEST(Catalogue, EverySoundInItsExactForm) {
         ASSERT_TRUE(ParseWave(file.data, file.size, sound, &error)) << error;
         EXPECT_EQ(sound.samples, file.data + 44);
         EXPECT_EQ(sound.sampleBytes, form.dataBytes);
-        EXPECT_EQ(sound.channels, 1);
-        EXPECT_EQ(sound.samplesPerSecond, 6000u);
-        EXPECT_EQ(sound.bitsPerSample, 8);
+        EXPECT_EQ(std::make_tuple(sound.channels, sound.samplesPerSecond, sound.bitsPerSample), std::make_tuple(1, 6000u, 8));
         // About -3 dBFS at the peak, and silence at both ends so that starting and stopping do not click.
         int peak = 0;
         for (size_t i = 0; i < sound.sampleBytes; i++) peak = std::max(peak, std::abs(sound.samples[i] - 128));
-        EXPECT_GE(peak, 80);
-        EXPECT_LE(peak, 96);
-        EXPECT_EQ(sound.samples[0], 128);
-        EXPECT_EQ(sound.samples[sound.sampleBytes - 1], 128);
+        EXPECT_TRUE(peak >= 80 && peak <= 96) << peak;
+        EXPECT_EQ(std::make_pair(int(sound.samples[0]), int(sound.samples[sound.sampleBytes - 1])), std::make_pair(128, 128));
     }
-    EXPECT_EQ(SoundFile(103).data, nullptr);
-    EXPECT_EQ(SoundFile(109).data, nullptr);
+    for (int id : {103, 109}) EXPECT_EQ(SoundFile(id).data, nullptr) << id;
 }
 
 TEST(Catalogue, ShapesHaveNoDarkFringe) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -165,19 +166,16 @@ TEST_F(Gameplay, EveryRoundSetsUpItsTableAndColour) {
 }
 
 TEST(GameplayGeometry, CirclesAimAndSizeClasses) {
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 20, 0, 10), 0); // touching is not overlapping
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 19, 0, 10), 1);
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 14, 14, 10), 1); // diagonal: 392 < 400
-    EXPECT_EQ(CirclesOverlap(0, 0, 10, 15, 14, 10), 0);
-    EXPECT_EQ(CirclesOverlap(-2000000000, 5, 10, 2000000000, 0, 10), 0); // far apart, no wrap-around
-    EXPECT_EQ(CirclesOverlap(0, 0, -10, 5, 0, -10), 1);                   // the radii count by their sum's square
-    EXPECT_EQ(CirclesOverlap(-2000000000, 0, 2000000000, 1999999999, 0, 2000000000), 1);
+    // Touching is not overlapping; diagonal 392 < 400; far apart, no wrap-around; the radii count by their
+    // sum's square.
+    const int circles[][7] = {{0, 0, 10, 20, 0, 10, 0}, {0, 0, 10, 19, 0, 10, 1}, {0, 0, 10, 14, 14, 10, 1},
+        {0, 0, 10, 15, 14, 10, 0}, {-2000000000, 5, 10, 2000000000, 0, 10, 0}, {0, 0, -10, 5, 0, -10, 1},
+        {-2000000000, 0, 2000000000, 1999999999, 0, 2000000000, 1}};
+    for (auto [x1, y1, r1, x2, y2, r2, overlap] : circles) EXPECT_EQ(CirclesOverlap(x1, y1, r1, x2, y2, r2), overlap) << x2 << "," << y2;
     // The caller turns by AimAngle - 90: 1 degree for an object straight below, -269 for one to the left.
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 200) - 90.0f, 1.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 0, 100) - 90.0f, -269.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 200, 100), 1.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 0), -89.0f);
-    EXPECT_FLOAT_EQ(AimAngle(100, 100, 100, 100), -179.0f); // on the target point: a fixed angle, no NaN
+    // On the target point: a fixed angle, no NaN.
+    for (auto [x, y, angle] : {std::tuple{100, 200, 91.0f}, {0, 100, -179.0f}, {200, 100, 1.0f}, {100, 0, -89.0f}, {100, 100, -179.0f}})
+        EXPECT_FLOAT_EQ(AimAngle(100, 100, x, y), angle) << x << "," << y;
 
     SpaceObject planet{};
     planet.targetSize = 96;
@@ -315,10 +313,10 @@ TEST_F(Gameplay, KeysSteerAndAimUntilTheEdges) {
 }
 
 TEST_F(Gameplay, EachPickUpGivesItsEffectAndSound) {
-    struct Case { int kind, round, sound; };
-    for (Case c : {Case{KIND_SPEED, 1, SOUND_SPEED}, Case{KIND_POINTS, 1, SOUND_POINTS},
-                   Case{KIND_AIMED_FIRE, 1, SOUND_AIMED_FIRE}, Case{KIND_AUTO_FIRE, 1, SOUND_AUTO_FIRE},
-                   Case{KIND_EXTRA_SHIP, 3, SOUND_EXTRA_SHIP}}) {
+    struct Case { int kind, round, sound, speed, score, aimed, autoFire, lives; };
+    for (Case c : {Case{KIND_SPEED, 1, SOUND_SPEED, 5, 0, 0, 0, 3}, Case{KIND_POINTS, 1, SOUND_POINTS, 4, 250, 0, 0, 3},
+                   Case{KIND_AIMED_FIRE, 1, SOUND_AIMED_FIRE, 4, 0, 1, 0, 3}, Case{KIND_AUTO_FIRE, 1, SOUND_AUTO_FIRE, 4, 0, 0, 1, 3},
+                   Case{KIND_EXTRA_SHIP, 3, SOUND_EXTRA_SHIP, 4, 0, 0, 0, 4}}) {
         SCOPED_TRACE(c.kind);
         SetUp();
         Begin(c.round);
@@ -327,16 +325,10 @@ TEST_F(Gameplay, EachPickUpGivesItsEffectAndSound) {
         Place(pickUp, 400, 332);
         Frames(1);
         EXPECT_FALSE(Listed(pickUp));
-        int sounds = 0;
-        for (int s : soundStarts) sounds += s;
         EXPECT_EQ(soundStarts[c.sound], 1);
-        EXPECT_EQ(sounds, 2); // its own and the round's fanfare
-        EXPECT_EQ(game.shipSpeed, c.kind == KIND_SPEED ? 5 : 4);
-        EXPECT_EQ(game.score, c.kind == KIND_POINTS ? 250 : 0);
-        EXPECT_EQ(game.aimedFire, c.kind == KIND_AIMED_FIRE ? 1 : 0);
-        EXPECT_EQ(game.autoFire, c.kind == KIND_AUTO_FIRE ? 1 : 0);
-        EXPECT_EQ(game.autoFireCount, c.kind == KIND_AUTO_FIRE ? 1 : 0);
-        EXPECT_EQ(game.lives, c.kind == KIND_EXTRA_SHIP ? 4 : 3);
+        EXPECT_EQ(std::accumulate(std::begin(soundStarts), std::end(soundStarts), 0), 2); // its own and the fanfare
+        EXPECT_EQ(std::make_tuple(game.shipSpeed, game.score, game.aimedFire, game.autoFire, game.autoFireCount, game.lives),
+                  std::make_tuple(c.speed, c.score, c.aimed, c.autoFire, c.autoFire, c.lives));
     }
 }
 
@@ -381,33 +373,23 @@ TEST_F(Gameplay, AShipLostToASeekerAndTheGameEndsWithNoShipLeft) {
     EXPECT_EQ(game.score, 0); // running into the ship scores nothing
 }
 
-TEST_F(Gameplay, TwoHostileTouchesInOneFrameTakeTheLastShipAndOneMore) {
+// A growing planet passes through the ship; grown, it and a seeker touching the ship in the same frame
+// take the last ship and one more.
+TEST_F(Gameplay, AGrowingPlanetPassesThroughTheShipAndTwoTouchesInOneFrameTakeTwoShips) {
     game.lives = 1;
-    Begin(1);
-    SpaceObject* seeker = FirstOfKind(KIND_HOSTILE);
-    SpaceObject* planet = FirstOfKind(KIND_HOSTILE, true);
-    planet->growing = 0; // full grown
-    planet->size = 64.0f;
-    planet->half = 32;
-    Place(seeker, 400, 332);
-    Place(planet, 400, 332);
-    EXPECT_EQ(Frames(1), PLAY_GAME_OVER);
-    EXPECT_EQ(std::make_tuple(game.lives, roundState.deathsThisRound, soundStarts[SOUND_BLAST]), std::make_tuple(-1, 2, 2));
-}
-
-TEST_F(Gameplay, AGrowingPlanetPassesThroughTheShip) {
     Begin(1);
     SpaceObject* planet = FirstOfKind(KIND_HOSTILE, true);
     Place(planet, 400, 332);
     Frames(20);
-    EXPECT_EQ(game.lives, 3);
+    EXPECT_EQ(game.lives, 1);
     EXPECT_TRUE(Listed(planet));
     EXPECT_EQ(planet->growing, 1);
     EXPECT_FLOAT_EQ(planet->size, 14.0f); // 0.2 a frame
     planet->size = 63.9f; // nearly grown
-    Frames(1);
+    Place(FirstOfKind(KIND_HOSTILE), 400, 332);
+    EXPECT_EQ(Frames(1), PLAY_GAME_OVER);
     EXPECT_FALSE(Listed(planet));
-    EXPECT_EQ(game.lives, 2);
+    EXPECT_EQ(std::make_tuple(game.lives, roundState.deathsThisRound, soundStarts[SOUND_BLAST]), std::make_tuple(-1, 2, 2));
 }
 
 TEST_F(Gameplay, WaitingPlanetsAndPickUpsAreCalledInEarlyButNotBehindASeeker) {

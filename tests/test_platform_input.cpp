@@ -30,7 +30,7 @@ protected:
 };
 }  // namespace
 
-TEST_F(Input, KeyDownFollowsTheSnapshotAndAnyKey) {
+TEST_F(Input, KeyDownFollowsTheSnapshotAndAnyKeyAndNeedsFocus) {
     Frame({KEY_LEFT_CONTROL});
     EXPECT_TRUE(IsKeyDown(KEY_LEFT_CONTROL));
     EXPECT_TRUE(IsKeyDown(-1));
@@ -40,8 +40,15 @@ TEST_F(Input, KeyDownFollowsTheSnapshotAndAnyKey) {
     EXPECT_FALSE(IsKeyDown(KEY_LEFT_CONTROL));
     EXPECT_FALSE(IsKeyDown(-1));
     EXPECT_FALSE(IsKeyDown(300));
+    Frame({KEY_ESCAPE});  // without focus every key is up and nothing is released
+    HeadlessSetFocus(false);
+    EXPECT_EQ(SampleKeyboard(), 0);
+    EXPECT_FALSE(IsKeyDown(KEY_ESCAPE));
+    EXPECT_EQ(WasKeyReleased(KEY_ESCAPE), 0);
+    EXPECT_EQ(ReadTypedText(), "");
 }
 
+// Released keys are reported once, and the typed-text latch does not steal the release from WasKeyReleased.
 TEST_F(Input, ReleaseIsReportedOnceAfterTheKeyWasSeenDown) {
     std::vector<int> seen;
     for (int frame = 0; frame < 5; ++frame) {
@@ -52,9 +59,6 @@ TEST_F(Input, ReleaseIsReportedOnceAfterTheKeyWasSeenDown) {
     // A press and release between two samples is never seen.
     Frame({});
     EXPECT_EQ(WasKeyReleased(KEY_ESCAPE), 0);
-}
-
-TEST_F(Input, TheTwoLatchTablesDoNotStealEachOthersRelease) {
     Frame({0x1E});
     EXPECT_EQ(WasKeyReleased(0x1E), 0);
     EXPECT_EQ(ReadTypedText(), "");
@@ -83,16 +87,7 @@ TEST_F(Input, TypedTextComesInScanCodeOrderWithShiftAndKeypad) {
     EXPECT_EQ(ReadTypedText(), "70/");  // keypad 7, 0 and divide; Return and Backspace are dropped
 }
 
-TEST_F(Input, WithoutFocusEveryKeyIsUpAndNothingIsReleased) {
-    Frame({KEY_ESCAPE});
-    HeadlessSetFocus(false);
-    EXPECT_EQ(SampleKeyboard(), 0);
-    EXPECT_FALSE(IsKeyDown(KEY_ESCAPE));
-    EXPECT_EQ(WasKeyReleased(KEY_ESCAPE), 0);
-    EXPECT_EQ(ReadTypedText(), "");
-}
-
-TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundred) {
+TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundredAndPullingOutReleases) {
     HeadlessSetJoystickCount(1);
     ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);
     const struct { int value, direction; } cases[] = {{500, 0}, {501, 1}, {-500, 0}, {-501, -1}, {1000, 1}, {0, 0}};
@@ -109,6 +104,17 @@ TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundred) {
     EXPECT_FALSE(IsJoystickButtonDown(0, 0));
     EXPECT_EQ(GetJoystickX(1), 0);  // a joystick that was not found reads as centred
     EXPECT_EQ(SampleJoystick(1), 0);
+    const struct { bool plugged; int read, x; bool fire; } steps[] = {
+        {false, 0, 0, false},  // pulled out while fire was held: released, centred
+        {true, 1, 1, true},    // plugged back
+    };
+    for (const auto& step : steps) {
+        HeadlessPlugJoystick(0, step.plugged);
+        HeadlessSetJoystick(0, 1000, 0, 1u);
+        EXPECT_EQ(SampleJoystick(0), step.read);
+        EXPECT_EQ(GetJoystickX(0), step.x);
+        EXPECT_EQ(IsJoystickButtonDown(0, 1) != 0, step.fire);
+    }
 }
 
 // The backends' shared key table: a key named twice would shadow another, and the game's keys must be there.
@@ -130,7 +136,7 @@ TEST(KeyTable, EveryCodeAndNameOnceAndTheGameKeysPresent) {
     }
 }
 
-TEST(Random, SeedingAndTheSequenceAreExact) {
+TEST(Random, SeedingTheSequenceAndRandomUpToAreExact) {
     // Known answers from an independent model of the generator: seeding with 0 starts the tables at
     // B[0] = 1, A[0] = 2891336454, ..., and after the 31 warm-up steps the draws below follow.
     SeedRandom(0);
@@ -140,9 +146,7 @@ TEST(Random, SeedingAndTheSequenceAreExact) {
     EXPECT_EQ(RandomWord(), expected[0]);  // a fixed seed gives a fixed sequence
     SeedRandom(1);
     EXPECT_NE(RandomWord(), expected[0]);
-}
-
-TEST(Random, RandomUpToStaysInRangeAndScalesByTheHighHalf) {
+    // RandomUpTo stays in range and scales by the high half.
     SeedRandom(12345);
     for (int i = 0; i < 20000; ++i) ASSERT_LE(RandomUpTo(700), 700u);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(RandomUpTo(0), 0u);
@@ -184,21 +188,4 @@ TEST(FrameCap, AFrameReleasedLateStartsTheScheduleAfresh) {
     DestroyGameWindows();
     ShutdownPlatform();
     HeadlessOnFrame(nullptr);
-}
-
-TEST_F(Input, AJoystickPulledOutReadsReleasedAndIsReadAgainOncePluggedBack) {
-    ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);  // none attached at start-up
-    const struct { bool plugged; int read, x; bool fire; } steps[] = {
-        {false, 0, 0, false},  // nothing there yet
-        {true, 1, 1, true},    // plugged in after start-up, fire held and steering right
-        {false, 0, 0, false},  // pulled out while fire was held: released, centred
-        {true, 1, 1, true},    // plugged back
-    };
-    for (const auto& step : steps) {
-        HeadlessPlugJoystick(0, step.plugged);
-        HeadlessSetJoystick(0, 1000, 0, 1u);
-        EXPECT_EQ(SampleJoystick(0), step.read);
-        EXPECT_EQ(GetJoystickX(0), step.x);
-        EXPECT_EQ(IsJoystickButtonDown(0, 1) != 0, step.fire);
-    }
 }

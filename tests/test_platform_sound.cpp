@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "assets/catalogue.h"
@@ -70,15 +71,11 @@ protected:
     void TearDown() override { ShutdownSoundEffects(); }
 };
 
-TEST(SoundVolume, TableValuesAndClamping) {
-    const int expected[][2] = {{0, 0}, {1, 6000}, {2, 6602}, {10, 8000}, {50, 9397}, {99, 9991}, {100, 10000}};
+TEST_F(Sound, VolumeTableSetsTheMainVoiceAndClamps) {
+    const int expected[][2] = {{-5, 0}, {0, 0}, {1, 6000}, {2, 6602}, {10, 8000}, {50, 9397}, {99, 9991}, {100, 10000},
+                               {150, 10000}};
     for (const auto& [k, t] : expected) EXPECT_EQ(VolumeAttenuation(k), t) << k;
-    EXPECT_EQ(VolumeAttenuation(150), 10000);
-    EXPECT_EQ(VolumeAttenuation(-5), 0);
     EXPECT_NEAR(VolumeGain(50), FULL_GAIN * 0.5, FULL_GAIN * 0.001);   // amplitude k / 100 within 0.01 dB
-}
-
-TEST_F(Sound, VolumeSetsTheMainVoiceAndClamps) {
     ASSERT_TRUE(Load(SOUND_ROUND_START, std::vector<uint8_t>(2625, LOUD)));
     SetSoundEffectVolume(SOUND_ROUND_START, 50);
     ASSERT_EQ(StartSoundEffect(SOUND_ROUND_START), 1);
@@ -171,15 +168,13 @@ TEST_F(Sound, ResamplesByStraightLinesNotStairSteps) {
 }
 
 TEST_F(Sound, SumsSaturate) {
-    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(600, 255)));
-    for (int i = 0; i < 3; ++i) StartSoundEffectEx(SOUND_BLAST, 2);
-    const std::vector<int16_t> high = Pump(500);
-    EXPECT_EQ(*std::min_element(high.begin(), high.end()), SoftLimit(3 * 127 * 256));
-    Pump(5000);
-    ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(600, 0)));
-    for (int i = 0; i < 3; ++i) StartSoundEffectEx(SOUND_LAUNCH, 2);
-    const std::vector<int16_t> low = Pump(500);
-    EXPECT_EQ(*std::max_element(low.begin(), low.end()), SoftLimit(-3 * 128 * 256));
+    for (const auto& [id, sample, sum] : {std::tuple{SOUND_BLAST, 255, 3 * 127 * 256}, std::tuple{SOUND_LAUNCH, 0, -3 * 128 * 256}}) {
+        ASSERT_TRUE(Load(id, std::vector<uint8_t>(600, uint8_t(sample))));
+        for (int i = 0; i < 3; ++i) StartSoundEffectEx(id, 2);
+        const std::vector<int16_t> out = Pump(500);
+        EXPECT_EQ(std::count(out.begin(), out.end(), SoftLimit(sum)), 500) << sample;
+        Pump(5000);
+    }
 }
 
 TEST_F(Sound, LoadingWalksChunksAndRefusesWhatItCannotRead) {
@@ -259,7 +254,7 @@ TEST_F(BlockStream, PlaysInOrderAndRefillsOnTheWorker) {
     for (size_t f = 0; f < out.size(); ++f) ASSERT_EQ(out[f], (f / 700 % 2 ? 2000 : 1000) + 512) << f;
 }
 
-TEST_F(BlockStream, NothingIsReportedAfterClose) {
+TEST_F(BlockStream, NothingIsReportedAfterCloseOrShutdown) {
     audioBlockDevice.resume();
     Pump(700);
     ASSERT_TRUE(reports.WaitFor(1));
@@ -271,6 +266,14 @@ TEST_F(BlockStream, NothingIsReportedAfterClose) {
     audioBlockDevice.close();                            // a second close does nothing
     EXPECT_EQ(reports.blocks.size(), reported);
     EXPECT_TRUE(audioBlockDevice.open(Refill, &reports));   // and the device opens again
+    for (int block : {0, 1}) EXPECT_TRUE(audioBlockDevice.queue(block, reports.samples[block].data(), 700));
+    audioBlockDevice.resume();
+    ShutdownSoundEffects();                              // which closes the stream too
+    int16_t out[16];
+    EXPECT_FALSE(HeadlessPumpAudio(out, 16));
+    EXPECT_FALSE(audioBlockDevice.queue(0, reports.samples[0].data(), 700));
+    audioBlockDevice.close();
+    EXPECT_EQ(reports.blocks.size(), reported);
 }
 
 // Closing a playing stream ramps it down over 10 ms of device output instead of cutting the wave.
@@ -317,16 +320,6 @@ TEST_F(FrameLoopBlockStream, ReportsInsideTheMixCallThatFinishesABlock) {
     EXPECT_EQ(reports.blocks.size(), 4u);
 }
 
-TEST_F(BlockStream, ShutdownClosesTheStream) {
-    audioBlockDevice.resume();
-    ShutdownSoundEffects();
-    int16_t out[16];
-    EXPECT_FALSE(HeadlessPumpAudio(out, 16));
-    EXPECT_FALSE(audioBlockDevice.queue(0, reports.samples[0].data(), 700));
-    audioBlockDevice.close();
-    EXPECT_TRUE(reports.blocks.empty());
-}
-
 TEST(SoundWithoutDevice, RunsSilentlyAndSaysWhyOnce) {
     HeadlessReset();
     HeadlessSetAudioAvailable(false);
@@ -349,13 +342,7 @@ TEST(SoundWithoutDevice, RunsSilentlyAndSaysWhyOnce) {
 }
 
 // The device's thread mixes while the main thread starts, stops, reloads and streams.
-TEST_F(Sound, DeviceThreadRunsAlongsideTheMainThread) {
-    Reports reports;
-    reports.samples[0].assign(700, 100);
-    reports.samples[1].assign(700, -100);
-    ASSERT_TRUE(audioBlockDevice.open(Refill, &reports));
-    audioBlockDevice.queue(0, reports.samples[0].data(), 700);
-    audioBlockDevice.queue(1, reports.samples[1].data(), 700);
+TEST_F(BlockStream, DeviceThreadRunsAlongsideTheMainThread) {
     audioBlockDevice.resume();
     std::atomic<bool> stop{false};
     std::thread device([&] {

@@ -118,23 +118,6 @@ TEST_F(Sprites, UnrotatedQuadReproducesTheSpriteWithEitherFilter) {
     }
 }
 
-TEST_F(Sprites, AlphaUsesOnlyItsLowEightBits) {
-    MakeSprite(SPRITE, 4, 4, SPRITE_FLAG_TEXTURE, [](int, int) { return MakeColour(200, 100, 50); });
-    ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
-    ClearFrame(MakeColour(10, 20, 30));
-    Draw(SPRITE, 0, 0, 256, 5, 6);
-    EXPECT_EQ(Screen(1, 1), MakeColour(10, 20, 30));
-    Draw(SPRITE, 0, 0, 256 + 255, 5, 6);
-    EXPECT_EQ(Screen(1, 1), MakeColour(200, 100, 50));
-    ClearFrame(MakeColour(10, 20, 30));
-    Draw(SPRITE, 0, 0, 128, 5, 6);  // half and half
-    EXPECT_NEAR(int(Screen(1, 1) & 0xFF), 105, 1);
-    ClearFrame(MakeColour(10, 20, 30));
-    Draw(SPRITE, 0, 0, 128, 5, 7);  // half the light added
-    EXPECT_NEAR(int(Screen(1, 1) & 0xFF), 110, 1);
-    EXPECT_NEAR(int((Screen(1, 1) >> 16) & 0xFF), 55, 1);
-}
-
 TEST_F(Sprites, SharedEdgeOfTheTwoTrianglesIsDrawnOnce) {
     MakeSprite(SPRITE, 16, 16, SPRITE_FLAG_TEXTURE, [](int, int) { return MakeColour(10, 10, 10); });
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));

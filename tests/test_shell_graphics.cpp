@@ -2,6 +2,9 @@
 // results do not depend on the art; the font and the whole screens are pinned by the golden frames.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "assets/catalogue.h"
 #include "platform/headless.h"
 #include "platform/random.h"
@@ -41,11 +44,9 @@ protected:
 }  // namespace
 
 TEST_F(Graphics, PadDigitsKeepsTheLastDigits) {
-    EXPECT_EQ(PadDigits(12345, 6), "012345");
-    EXPECT_EQ(PadDigits(999999, 6), "999999");
-    EXPECT_EQ(PadDigits(1000000, 6), "000000");
-    EXPECT_EQ(PadDigits(7, 2), "07");
-    EXPECT_EQ(PadDigits(0, 0), "");
+    for (auto [value, width, text] : {std::tuple{12345, 6, "012345"}, {999999, 6, "999999"}, {1000000, 6, "000000"},
+                                      {7, 2, "07"}, {0, 0, ""}})
+        EXPECT_EQ(PadDigits(value, width), text) << value;
 }
 
 TEST_F(Graphics, StarsRestartFarAwayAndGrowAsTheyNear) {
@@ -59,15 +60,11 @@ TEST_F(Graphics, StarsRestartFarAwayAndGrowAsTheyNear) {
     starX[2] = 5, starY[2] = 7, starZ[2] = 3;            // reaches 2: starts again at 255
     BackgroundFrame();
     EXPECT_EQ(starZ[0], 3);
-    EXPECT_EQ(starZ[2], 255);
-    EXPECT_EQ(starX[2], 5);
-    EXPECT_EQ(starY[2], 7);
+    EXPECT_EQ(std::make_tuple(starX[2], starY[2], starZ[2]), std::make_tuple(5, 7, 255));
     // Depth 3: size 12, alpha 252, added light.
     EXPECT_NEAR(int(Screen(100, 100) >> 16), 200 * 253 / 256, 1);
     EXPECT_NE(Screen(111, 111), 0u);
-    EXPECT_EQ(Screen(112, 105), 0u);
-    EXPECT_EQ(Screen(105, 112), 0u);
-    EXPECT_EQ(Screen(99, 105), 0u);
+    for (auto [x, y] : {std::pair{112, 105}, {105, 112}, {99, 105}}) EXPECT_EQ(Screen(x, y), 0u) << x << "," << y;
     // Depth 255: size 4 and alpha 0, so nothing shows.
     EXPECT_EQ(starZ[1], 255);
     for (int x = 98; x < 106; ++x) EXPECT_EQ(Screen(x, 301), 0u);

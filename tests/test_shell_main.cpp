@@ -47,13 +47,6 @@ TEST(ShellMain, LoadingThenEscapeOnTheAttractPagesEndsTheProgram) {
     EXPECT_EQ(loading, 8436605661404217086u);
 }
 
-TEST(ShellMain, ClosingTheWindowEndsTheProgram) {
-    EXPECT_EQ(RunProgram([](int frame) {
-                  if (frame == 30) HeadlessRequestClose();
-              }),
-              0);
-}
-
 namespace {
 int ThreadCount() {
     std::ifstream status("/proc/self/status");
@@ -95,9 +88,7 @@ TEST(ShellMain, EveryEndingStopsTheAudioAndSaysWhyOnFailure) {
         EXPECT_EQ(code, ending.code) << ending.name;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), ending.lines) << ending.name << ": " << said;
         EXPECT_EQ(ThreadCount(), threads) << ending.name;
-        if (std::string(ending.name) == "close while loading") {
-            EXPECT_LE(NowMilliseconds() - closedAt, 10u);
-        }
+        EXPECT_TRUE(std::string(ending.name) != "close while loading" || NowMilliseconds() - closedAt <= 10u) << closedAt;
     }
 }
 

@@ -36,14 +36,12 @@ TEST(TuneChip, RateTablesAndFactorsAt44100) {
     Reset();
     EXPECT_EQ(player.chip.stepFactor, 359);
     EXPECT_EQ(player.chip.cutoffFactor, 32);
-    for (int i = 0; i < 16; i++) {
-        EXPECT_EQ(player.chip.attackRates[i], attack[i]) << i;
-        EXPECT_EQ(player.chip.releaseRates[i], release[i]) << i;
-    }
+    EXPECT_TRUE(std::equal(attack, attack + 16, player.chip.attackRates));
+    EXPECT_TRUE(std::equal(release, release + 16, player.chip.releaseRates));
     for (const SidVoice& voice : player.chip.voices) EXPECT_EQ(voice.noiseRegister, 0xFFFFFFu);
 }
 
-TEST(TuneChip, AttackZeroPeaksOnSample100AndDecaysToSustain) {
+TEST(TuneChip, AttackZeroPeaksOnSample100DecaysToSustainAndReleasesToItsFloor) {
     Reset();
     WriteSidRegister(player, 4, 0x01); // gate, no waveform
     WriteSidRegister(player, 6, 0xF0); // sustain 15
@@ -59,9 +57,8 @@ TEST(TuneChip, AttackZeroPeaksOnSample100AndDecaysToSustain) {
 
     WriteSidRegister(player, 4, 0x01); // gate again while sustaining: no new attack
     EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_SUSTAIN);
-}
 
-TEST(TuneChip, ReleaseStopsAtItsFloorEvenFromBelow) {
+    // Release stops at its floor, even when the envelope is below it.
     Reset();
     WriteSidRegister(player, 5, 0xF0); // slowest attack: 48 per sample
     WriteSidRegister(player, 4, 0x01);

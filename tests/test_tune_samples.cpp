@@ -68,7 +68,7 @@ TEST(TuneSamples, NibbleOrderAndSelectorCarryOver) {
     EXPECT_EQ(Nibbles(Mix(5)), (std::vector<int32_t>{0, -4 * 1024, -3 * 1024, -2 * 1024, -1024}));
 }
 
-TEST(TuneSamples, EndStartAndCommands) {
+TEST(TuneSamples, EndStartCommandsAndPeriodZero) {
     Reset();
     Program({0x99}, 1, 0, 0xFF);
     player.samples.end = player.samples.start; // an end equal to the start plays nothing
@@ -85,12 +85,10 @@ TEST(TuneSamples, EndStartAndCommands) {
     EXPECT_NE(Mix(1)[0], 0);
     Program({0xAA, 0xAA}, 1, 0, 0xFD);
     EXPECT_EQ(Mix(3), std::vector<int32_t>(3, 0));
-}
 
-TEST(TuneSamples, PeriodZeroIsSilent) {
     Reset();
     player.samples.value = 4096;
-    Program({0xFF, 0xFF}, 0, 0, 0xFF);
+    Program({0xFF, 0xFF}, 0, 0, 0xFF); // a period of 0 is silent
     EXPECT_EQ(Mix(100), std::vector<int32_t>(100, 0));
 }
 
