@@ -42,7 +42,7 @@ fi
 
 configure() { # dir, extra cmake arguments...
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DVD_WERROR=ON "$@" >/dev/null
 }
 
 case "$mode" in
@@ -122,7 +122,7 @@ case "$mode" in
   web|serve|web-test)
     # Debian's emscripten finds its acorn among Debian's Node.js modules, whichever Node.js runs it.
     export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-    emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_GAME=OFF -DVD_BUILD_TESTS=OFF \
+    emcmake cmake -S . -B build-web -G Ninja -DVD_WERROR=ON -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_GAME=OFF -DVD_BUILD_TESTS=OFF \
       -DVD_BUILD_BENCH=OFF >/dev/null
     targets=(vexed-drifts-web)
     [ "$mode" = web-test ] && targets+=(wasm_play_frame)
