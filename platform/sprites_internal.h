@@ -19,6 +19,9 @@ struct SpritePicture {
     std::vector<uint32_t> texels;
     uint32_t texelVersion = 0;
     bool texelsBuilt = false;
+    // Where the visible texels lie, as bounds on column, row, column + row and column - row (in that
+    // order, each low then high); all empty (low > high) when no texel is visible.
+    int visibleBounds[8] = {};
 };
 
 struct SpriteRecord {
@@ -30,3 +33,4 @@ struct SpriteRecord {
 const SpriteRecord* FindSprite(int id);  // null for an empty id
 
 bool SetVectorSpans(bool enable);  // tests: false draws with the plain code everywhere; true when AVX2 or WebAssembly SIMD is in use
+bool SetVisibleClipping(bool enable);  // tests: false fills every row of a quad end to end; returns the old setting

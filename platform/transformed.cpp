@@ -21,7 +21,9 @@
 // Bilinear spans run eight pixels at a time with AVX2 where the processor has it, and four at a time with
 // WebAssembly SIMD in a web page, with the same results.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -64,12 +66,17 @@ const uint32_t* Texels(SpritePicture& picture) {
     if (picture.texelsBuilt && picture.texelVersion == picture.version) return picture.texels.data();
     const size_t stride = size_t(picture.width) + 2;
     picture.texels.assign(stride * size_t(picture.height + 2), 0);
+    int bounds[8] = {INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN};
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x) {
             const uint32_t colour = picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)];
-            if (colour != picture.keyColour)
-                picture.texels[size_t(y + 1) * stride + size_t(x + 1)] = (colour & COLOUR_BYTES) | 0xFF000000u;
+            if (colour == picture.keyColour) continue;
+            picture.texels[size_t(y + 1) * stride + size_t(x + 1)] = (colour & COLOUR_BYTES) | 0xFF000000u;
+            const int value[4] = {x, y, x + y, x - y};
+            for (int k = 0; k < 4; ++k)
+                bounds[2 * k] = std::min(bounds[2 * k], value[k]), bounds[2 * k + 1] = std::max(bounds[2 * k + 1], value[k]);
         }
+    std::copy(bounds, bounds + 8, picture.visibleBounds);
     picture.texelVersion = picture.version;
     picture.texelsBuilt = true;
     return picture.texels.data();
@@ -420,85 +427,236 @@ void StepEdge(EdgeWalk& edge) {
     edge.excess -= edge.divisor & -carry;
 }
 
-// A triangle's edges sorted by the side they bound, so that a row's span takes no decisions. A
-// triangle with area has at most two edges on either side; a missing one stands still at the screen's
-// side, where it narrows nothing.
-struct Triangle {
-    EdgeWalk lefts[2], rights[2];  // columns >= -bound, columns <= bound
-    int64_t firstRow, lastRow;     // the rows its horizontal edge (if any) keeps; empty without area
-};
+// Edges sorted by the side they bound, so that a row's span takes no decisions: a convex region of
+// the plane cut by at most N edges on either side. A missing edge stands still at the screen's side,
+// where it narrows nothing.
+template <int N>
+struct EdgeSet {
+    EdgeWalk lefts[N], rights[N];  // columns >= -bound, columns <= bound
+    int64_t firstRow, lastRow;     // the rows the horizontal edges (if any) keep
+    int leftCount, rightCount;
 
-Triangle StartTriangle(const Vertex& v0, const Vertex& v1, const Vertex& v2, int64_t row, int64_t lastRow) {
-    Triangle triangle;
-    triangle.lefts[0] = triangle.lefts[1] = {0, -1, 0, 0, 1};
-    triangle.rights[0] = triangle.rights[1] = {SCREEN_WIDTH - 1, -1, 0, 0, 1};
-    triangle.firstRow = row, triangle.lastRow = lastRow;
-    const int64_t area = (v1.x - v0.x) * (v2.y - v0.y) - (v1.y - v0.y) * (v2.x - v0.x);
-    if (area == 0) {
-        triangle.lastRow = row - 1;
-        return triangle;
+    void Start(int64_t row, int64_t last) {
+        for (EdgeWalk& edge : lefts) edge = {0, -1, 0, 0, 1};
+        for (EdgeWalk& edge : rights) edge = {SCREEN_WIDTH - 1, -1, 0, 0, 1};
+        firstRow = row, lastRow = last;
+        leftCount = rightCount = 0;
     }
-    const int64_t sign = area > 0 ? 1 : -1;
-    int lefts = 0, rights = 0;
-    const Vertex* const corner[4] = {&v0, &v1, &v2, &v0};
-    for (int i = 0; i < 3; ++i) {
-        const Vertex &p = *corner[i], &q = *corner[i + 1];
+    // The edge p -> q of a triangle whose area has the given sign (the rows walked start at row);
+    // false when a side has no room left for it.
+    bool Add(const Vertex& p, const Vertex& q, int64_t sign, int64_t row) {
         const int64_t a = -sign * (q.y - p.y) * 256, b = sign * (q.x - p.x) * 256;
         const int64_t bias = (a > 0 || (a == 0 && b > 0)) ? 0 : 1;
         const int64_t k = b * row + sign * ((q.y - p.y) * p.x - (q.x - p.x) * p.y) - bias;
-        if (a == 0) {  // b x (r - row) + k >= 0; b != 0 as the triangle has area
-            if (b > 0) triangle.firstRow = std::max(triangle.firstRow, row - FloorDivide(k, b));
-            else triangle.lastRow = std::min(triangle.lastRow, row + FloorDivide(k, -b));
-            continue;
+        if (a == 0) {  // b x (r - row) + k >= 0; b != 0 for an edge of a triangle with area
+            if (b > 0) firstRow = std::max(firstRow, row - FloorDivide(k, b));
+            else lastRow = std::min(lastRow, row + FloorDivide(k, -b));
+            return true;
         }
-        EdgeWalk& edge = a > 0 ? triangle.lefts[lefts++] : triangle.rights[rights++];
+        int& count = a > 0 ? leftCount : rightCount;
+        if (count == N) return false;
+        EdgeWalk& edge = a > 0 ? lefts[count++] : rights[count++];
         edge.divisor = a > 0 ? a : -a;
         edge.bound = FloorDivide(k, edge.divisor);
         edge.excess = k - edge.divisor * edge.bound - edge.divisor;
         edge.boundStep = FloorDivide(b, edge.divisor);
         edge.excessStep = b - edge.divisor * edge.boundStep;
+        return true;
     }
-    return triangle;
+    // The region's pixels of the row as [left, right] (empty when left > right); moves to the next row.
+    inline void Walk(int64_t row, int64_t& left, int64_t& right) {
+        left = 0, right = SCREEN_WIDTH - 1;
+        for (EdgeWalk& edge : lefts) left = std::max(left, -edge.bound), StepEdge(edge);
+        for (EdgeWalk& edge : rights) right = std::min(right, edge.bound), StepEdge(edge);
+        if (row < firstRow || row > lastRow) right = -1;
+    }
+};
+
+int64_t Cross(const Vertex& origin, const Vertex& p, const Vertex& q) {
+    return (p.x - origin.x) * (q.y - origin.y) - (p.y - origin.y) * (q.x - origin.x);
 }
 
-// The triangle's pixels of the row as [left, right] (empty when left > right); moves to the next row.
-inline void WalkTriangle(Triangle& triangle, int64_t row, int64_t& left, int64_t& right) {
-    left = std::max<int64_t>({-triangle.lefts[0].bound, -triangle.lefts[1].bound, 0});
-    right = std::min<int64_t>({triangle.rights[0].bound, triangle.rights[1].bound, SCREEN_WIDTH - 1});
-    if (row < triangle.firstRow || row > triangle.lastRow) right = -1;
-    StepEdge(triangle.lefts[0]), StepEdge(triangle.lefts[1]);
-    StepEdge(triangle.rights[0]), StepEdge(triangle.rights[1]);
+// The triangle v0, v1, v2 as edges, starting at row; false when it has no area.
+bool StartTriangle(EdgeSet<2>& triangle, const Vertex& v0, const Vertex& v1, const Vertex& v2, int64_t row, int64_t lastRow) {
+    triangle.Start(row, lastRow);
+    const int64_t area = Cross(v0, v1, v2);
+    if (area == 0) return false;
+    const int64_t sign = area > 0 ? 1 : -1;
+    triangle.Add(v0, v1, sign, row), triangle.Add(v1, v2, sign, row), triangle.Add(v2, v0, sign, row);
+    return true;
 }
 
-// The quad's two triangles row by row. They share the edge top-right to bottom-left, whose pixels the
-// rule gives to exactly one of them, so on every row their spans abut and are filled as one span.
-void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map, SpanFunction fill) {
-    int64_t top = vertex[0].y, bottom = vertex[0].y;
-    for (const Vertex& v : vertex) top = std::min(top, v.y), bottom = std::max(bottom, v.y);
-    const int64_t firstRow = std::max<int64_t>(0, top / 256);
-    const int64_t lastRow = std::min<int64_t>(SCREEN_HEIGHT - 1, bottom / 256 + 1);
-    Triangle first = StartTriangle(vertex[0], vertex[1], vertex[2], firstRow, lastRow);
-    Triangle second = StartTriangle(vertex[1], vertex[2], vertex[3], firstRow, lastRow);
-    uint32_t* const back = BackBufferPixels();
-    Span spans[SCREEN_HEIGHT];
-    int spanCount = 0;
-    for (int64_t row = firstRow; row <= lastRow; ++row) {
-        int64_t left, right, left2, right2;
-        WalkTriangle(first, row, left, right);
-        WalkTriangle(second, row, left2, right2);
+// The quad as its two triangles (top-left, top-right, bottom-left) and (top-right, bottom-left,
+// bottom-right). They share the edge top-right to bottom-left, whose pixels the rule gives to exactly
+// one of them, so on every row their spans abut and are filled as one span.
+struct TwoTriangles {
+    EdgeSet<2> first, second;
+    bool firstHasArea, secondHasArea;
+
+    void Start(const Vertex (&v)[4], int64_t row, int64_t lastRow) {
+        firstHasArea = StartTriangle(first, v[0], v[1], v[2], row, lastRow);
+        secondHasArea = StartTriangle(second, v[1], v[2], v[3], row, lastRow);
+    }
+    inline void Walk(int64_t row, int64_t& left, int64_t& right) {
+        int64_t left2, right2;
+        first.Walk(row, left, right);
+        second.Walk(row, left2, right2);
+        if (!firstHasArea) right = -1;
+        if (!secondHasArea) right2 = -1;
         if (left > right) {
             left = left2, right = right2;
         } else if (left2 <= right2) {
             left = std::min(left, left2), right = std::max(right, right2);
         }
+    }
+};
+
+// When the quad is strictly convex, the union of its triangles is the part of the plane inside all four
+// outer edges, each with the rule its triangle gives it: the shared edge's two sides split the plane
+// without overlap, and each triangle lies strictly inside the other one's outer edges, but for the
+// shared edge's ends, which are left to the triangles when a pixel centre falls on one. Then a row
+// needs four edges instead of six and no merge.
+template <int N>
+bool StartConvexQuad(EdgeSet<N>& quad, const Vertex (&v)[4], int64_t row, int64_t lastRow) {
+    const int64_t first = Cross(v[0], v[1], v[2]), second = Cross(v[1], v[2], v[3]);
+    const int64_t side1 = Cross(v[0], v[3], v[1]), side2 = Cross(v[0], v[3], v[2]);
+    if (first == 0 || second == 0 || (first > 0) == (second > 0) || side1 == 0 || side2 == 0 ||
+        (side1 > 0) == (side2 > 0))
+        return false;
+    for (int i : {1, 2})
+        if (((v[i].x | v[i].y) & 255) == 0) return false;
+    const int64_t sign1 = first > 0 ? 1 : -1, sign2 = -sign1;
+    quad.Start(row, lastRow);
+    return quad.Add(v[0], v[1], sign1, row) && quad.Add(v[2], v[0], sign1, row) &&
+           quad.Add(v[2], v[3], sign2, row) && quad.Add(v[3], v[1], sign2, row);
+}
+
+// Where on each row a quad's pixels may sample a visible texel: at columns >= every left bound and
+// <= every right bound, each linear in the row (bound = at + perRow x row), in rows firstRow..lastRow.
+// Pixels elsewhere would sample only transparent texels and leave the target as it is, so they are
+// neither fetched nor blended.
+struct VisibleRows {
+    bool clip = false;  // false: every pixel of the quad is filled
+    double leftAt[4], leftPerRow[4], rightAt[4], rightPerRow[4];
+    int64_t firstRow = INT64_MIN, lastRow = INT64_MAX;
+};
+
+bool visibleClipping = true;
+
+// The smallest whole number >= value, and the largest <= value, for |value| < 2^62.
+int64_t Ceiling(double value) {
+    const int64_t whole = int64_t(value);
+    return whole + (double(whole) < value ? 1 : 0);
+}
+int64_t Floor(double value) {
+    const int64_t whole = int64_t(value);
+    return whole - (double(whole) > value ? 1 : 0);
+}
+
+// A texel (column c, row r) can reach a pixel whose sample (u, v) lies in [c - 1, c + 1) x [r - 1, r + 1):
+// bilinear sampling takes the texels floor(u), floor(u) + 1, nearest sampling the texel floor(u). The
+// picture's visible bounds on u, v, u + v and u - v, widened by that reach, make an octagon that holds
+// every such sample, and its image on the screen bounds each row. A sample is stepped along its row in
+// 16.16 fixed point, so it can drift from the exact map by at most (1 + 800 / 2) / 65536 texel, which
+// SLACK covers.
+VisibleRows FindVisibleRows(const SpritePicture& picture, const TexelMap& map) {
+    VisibleRows rows;
+    // Pixels inside the quad sample within the picture and a few texels around it: far from where the
+    // 16.16 coordinates are clamped or wrap, so that the exact map tells where they sample.
+    const double largestStep = std::max({std::fabs(map.perXx), std::fabs(map.perYx), std::fabs(map.perXy), std::fabs(map.perYy)});
+    const double determinant = map.perXx * map.perYy - map.perYx * map.perXy;
+    if (!visibleClipping || picture.width > 8192 || picture.height > 8192 || !(largestStep < 1024) || determinant == 0)
+        return rows;
+    rows.clip = true;
+    const int* bounds = picture.visibleBounds;
+    if (bounds[0] > bounds[1]) {  // nothing visible
+        rows.firstRow = 1, rows.lastRow = 0;
+        return rows;
+    }
+    constexpr double SLACK = 1.0 / 64, LARGE = 1e9;
+    const double alpha[4] = {1, 0, 1, 1}, beta[4] = {0, 1, 1, -1}, reach[4] = {1, 1, 2, 2};
+    double low[4], high[4];
+    for (int k = 0; k < 4; ++k) {
+        low[k] = bounds[2 * k] - reach[k] * (1 + SLACK), high[k] = bounds[2 * k + 1] + reach[k] * (1 + SLACK);
+        // The constrained value alpha u + beta v at (x, row) is perX x + at + perRow x row.
+        const double perX = alpha[k] * map.perXx + beta[k] * map.perXy;
+        const double perRow = alpha[k] * map.perYx + beta[k] * map.perYy;
+        const double at = alpha[k] * map.originX + beta[k] * map.originY;
+        rows.leftAt[k] = -LARGE, rows.rightAt[k] = LARGE, rows.leftPerRow[k] = rows.rightPerRow[k] = 0;
+        if (std::fabs(perX) < 1e-6) continue;  // about the same along a row: the rows below bound it
+        const double lowAt = (low[k] - at) / perX, highAt = (high[k] - at) / perX;
+        rows.leftAt[k] = perX > 0 ? lowAt : highAt, rows.rightAt[k] = perX > 0 ? highAt : lowAt;
+        rows.leftPerRow[k] = rows.rightPerRow[k] = -perRow / perX;
+    }
+    // The octagon lies within the rectangle of the u and v bounds and within the diamond of the u + v and
+    // u - v bounds: its rows lie within the rows of either's corners.
+    const auto screenRow = [&](double u, double v) {
+        return (map.perXx * (v - map.originY) - map.perXy * (u - map.originX)) / determinant;
+    };
+    const double corners[2][4] = {
+        {screenRow(low[0], low[1]), screenRow(low[0], high[1]), screenRow(high[0], low[1]), screenRow(high[0], high[1])},
+        {screenRow((low[2] + low[3]) / 2, (low[2] - low[3]) / 2), screenRow((low[2] + high[3]) / 2, (low[2] - high[3]) / 2),
+         screenRow((high[2] + low[3]) / 2, (high[2] - low[3]) / 2), screenRow((high[2] + high[3]) / 2, (high[2] - high[3]) / 2)}};
+    for (const auto& corner : corners) {
+        const double top = std::min({corner[0], corner[1], corner[2], corner[3]});
+        const double bottom = std::max({corner[0], corner[1], corner[2], corner[3]});
+        rows.firstRow = std::max(rows.firstRow, Ceiling(std::clamp(top - 1e-6, -LARGE, LARGE)));
+        rows.lastRow = std::min(rows.lastRow, Floor(std::clamp(bottom + 1e-6, -LARGE, LARGE)));
+    }
+    return rows;
+}
+
+// Narrows the row's span [left, right] to where it may be visible.
+inline void ClipToVisible(const VisibleRows& rows, int64_t row, int64_t& left, int64_t& right) {
+    const double r = double(row);
+    double first[4], last[4];
+    for (int k = 0; k < 4; ++k) first[k] = rows.leftAt[k] + rows.leftPerRow[k] * r, last[k] = rows.rightAt[k] + rows.rightPerRow[k] * r;
+    const double from = std::max(std::max(first[0], first[1]), std::max(first[2], first[3]));
+    const double to = std::min(std::min(last[0], last[1]), std::min(last[2], last[3]));
+    left = std::max(left, Ceiling(std::max(from, -1e9)));
+    right = std::min(right, Floor(std::min(to, 1e9)));
+}
+
+template <class Rows>
+void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup, const TexelMap& map,
+              const VisibleRows& visible, SpanFunction fill) {
+    uint32_t* const back = BackBufferPixels();
+    Span spans[SCREEN_HEIGHT];
+    int spanCount = 0;
+    for (int64_t row = firstRow; row <= lastRow; ++row) {
+        int64_t left, right;
+        quad.Walk(row, left, right);
+        const int64_t start = left;
+        if (visible.clip) ClipToVisible(visible, row, left, right);
         if (left > right) continue;
-        const double tx = map.originX + map.perXx * double(left) + map.perYx * double(row);
-        const double ty = map.originY + map.perXy * double(left) + map.perYy * double(row);
+        // Each row's first sample comes from the exact map at the row's first pixel in the quad; a row
+        // clipped on the left starts where stepping from there would have reached.
+        const double tx = map.originX + map.perXx * double(start) + map.perYx * double(row);
+        const double ty = map.originY + map.perXy * double(start) + map.perYy * double(row);
+        const uint32_t skipped = uint32_t(left - start);
         spans[spanCount++] = {back + row * SCREEN_WIDTH + left, int(right - left + 1),
-                              uint32_t(int32_t(std::clamp(tx * 65536.0, -1073741824.0, 1073741824.0))),
-                              uint32_t(int32_t(std::clamp(ty * 65536.0, -1073741824.0, 1073741824.0)))};
+                              uint32_t(int32_t(std::clamp(tx * 65536.0, -1073741824.0, 1073741824.0))) + skipped * setup.stepX,
+                              uint32_t(int32_t(std::clamp(ty * 65536.0, -1073741824.0, 1073741824.0))) + skipped * setup.stepY};
     }
     fill(setup, spans, spanCount);
+}
+
+void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map, const VisibleRows& visible,
+              SpanFunction fill) {
+    int64_t top = vertex[0].y, bottom = vertex[0].y;
+    for (const Vertex& v : vertex) top = std::min(top, v.y), bottom = std::max(bottom, v.y);
+    const int64_t firstRow = std::max<int64_t>({0, top / 256, visible.firstRow});
+    const int64_t lastRow = std::min<int64_t>({SCREEN_HEIGHT - 1, bottom / 256 + 1, visible.lastRow});
+    if (firstRow > lastRow) return;
+    if (EdgeSet<2> quad; StartConvexQuad(quad, vertex, firstRow, lastRow)) {
+        FillRows(quad, firstRow, lastRow, setup, map, visible, fill);
+    } else if (EdgeSet<3> wider; StartConvexQuad(wider, vertex, firstRow, lastRow)) {
+        FillRows(wider, firstRow, lastRow, setup, map, visible, fill);
+    } else {
+        TwoTriangles triangles;
+        triangles.Start(vertex, firstRow, lastRow);
+        FillRows(triangles, firstRow, lastRow, setup, map, visible, fill);
+    }
 }
 
 // A blend factor on the 0..256 scale; alpha is the draw's alpha on the same scale.
@@ -535,6 +693,12 @@ bool SetVectorSpans(bool enable) {
     vectorSpans = enable;
 #endif
     return enable && vectorSpans;
+}
+
+bool SetVisibleClipping(bool enable) {
+    const bool old = visibleClipping;
+    visibleClipping = enable;
+    return old;
 }
 
 int InitTransformedSprites() {
@@ -649,7 +813,7 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
     const BlendMode mode = setup.destinationLoss != 0 ? BLEND_GENERAL
                            : setup.sourceWeight == 256 ? BLEND_ADD_FULL : BLEND_ADD;
     const SpanFunction fill = ChooseSpans(bilinear, mode);
-    DrawQuad(vertex, setup, map, fill);
+    DrawQuad(vertex, setup, map, FindVisibleRows(picture, map), fill);
 }
 
 void EndTransformedBatch() { batchActive = false; }

@@ -187,3 +187,53 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
     SetVectorSpans(true);
     EXPECT_TRUE(frames[0] == frames[1]);
 }
+
+// Rows are cut to where a quad may sample a visible texel; what is cut must be exactly what would not
+// have changed. Each sprite shape is drawn over a sweep of angles, sizes (magnified, shrunk, mirrored),
+// places (also off the screen's edges), filters and blends, on both span paths, once with the cut rows
+// and once with every row filled end to end, and the frames must match byte for byte. Visible texels
+// touch the picture's edges and corners, so the bilinear reach past the last visible texel counts.
+TEST_F(Sprites, ClippedRowsDrawExactlyWhatWholeRowsDraw) {
+    const std::function<uint32_t(int, int)> shapes[] = {
+        [](int x, int y) { return MakeColour(9 * x + 3, 7 * y + 5, 200); },                            // opaque
+        [](int, int) { return 0u; },                                                                   // all key
+        [](int x, int y) { return std::hypot(x - 15.5, y - 11.5) < 11 ? MakeColour(250, 40 + x, y) : 0u; },  // round
+        [](int x, int y) {                                                                             // a ring
+            const double r = std::hypot(x - 15.5, y - 11.5);
+            return r < 12 && r > 6 ? MakeColour(x * 8, 255, y * 10) : 0u;
+        },
+        [](int x, int y) { return y % 4 == 1 || x == 5 ? 0u : MakeColour(x, 255 - y, 99); },           // empty rows, a hole
+        [](int x, int y) { return (x == 0 && y == 0) || (x == 31 && y == 23) ? 0xFFFFFFu : 0u; },      // two corners
+        [](int x, int y) { return x + y < 6 || x - y > 26 ? MakeColour(255, 255, 255) : 0u; },          // two far corners
+        [](int x, int) { return x == 31 ? MakeColour(10, 200, 30) : 0u; },                              // the last column
+    };
+    const int blends[3][2] = {{5, 6}, {5, 7}, {7, 7}};
+    const bool vector = SetVectorSpans(true);
+    for (int shape = 0; shape < 8; ++shape) {
+        MakeSprite(SPRITE, 32, 24, SPRITE_FLAG_TEXTURE, shapes[shape]);
+        ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
+        for (int path = 0; path <= (vector ? 1 : 0); ++path) {
+            SetVectorSpans(path == 1);
+            std::vector<uint32_t> frames[2];
+            for (int clipped = 0; clipped <= 1; ++clipped) {
+                SetVisibleClipping(clipped == 1);
+                ClearFrame(MakeColour(30, 60, 90));
+                for (int i = 0; i < 48; ++i) {
+                    ASSERT_TRUE(BeginTransformedBatch());
+                    SetTransformedFilter(i % 5 != 0);
+                    SetTransformedBlend(blends[i % 3][0], blends[i % 3][1]);
+                    const int sizes[6] = {32, 96, 11, 250, 3, 57};
+                    const int width = sizes[i % 6] * (i % 7 == 3 ? -1 : 1), height = sizes[(i / 6 + i) % 6] * 3 / 4;
+                    SetTransformedSize(SPRITE, width, i % 4 == 0 ? width * 3 / 4 : height);
+                    RotateTransformedSprite(SPRITE, i % 8 == 0 ? 90.0f * float(i / 8) : 7.3f * float(i * i), 0);
+                    DrawTransformedSpriteAlpha(SPRITE, (i * 173) % 880 - 40, (i * 97) % 680 - 40, 90 + 11 * i);
+                    EndTransformedBatch();
+                }
+                frames[clipped].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+            }
+            ASSERT_TRUE(frames[0] == frames[1]) << "shape " << shape << (path ? ", vector spans" : ", plain spans");
+        }
+    }
+    SetVisibleClipping(true);
+    SetVectorSpans(true);
+}
