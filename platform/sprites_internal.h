@@ -17,6 +17,7 @@ struct SpritePicture {
     // one transparent texel on every side; key-colour texels stored as 0 and every other texel with
     // coverage 255 in its top byte, so that a bilinear sum leaves key texels out by itself.
     std::vector<uint32_t> texels;
+    std::vector<uint64_t> wideTexels;  // the same with each byte in its own 16-bit lane, for the plain code
     uint32_t texelVersion = 0;
     bool texelsBuilt = false;
     // Where the visible texels lie, as bounds on column, row, column + row and column - row (in that

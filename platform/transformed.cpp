@@ -62,6 +62,12 @@ TransformedSprite* Find(int id) {
     return &transformed[size_t(id)];
 }
 
+// The four bytes of a colour in 16-bit lanes: red, blue, green, coverage from the lowest lane up. The
+// sums of four such lanes times weights up to 256 stay within their lanes.
+constexpr uint64_t WIDE_LOW_BYTES = 0x00FF00FF00FF00FFull;
+uint64_t Widen(uint32_t colour) { return (colour & LOW_BYTES) | (uint64_t(colour & ~LOW_BYTES) << 24); }
+uint32_t Narrow(uint64_t wide) { return uint32_t(wide & LOW_BYTES) | uint32_t(wide >> 24 & ~LOW_BYTES); }
+
 const uint32_t* Texels(SpritePicture& picture) {
     if (picture.texelsBuilt && picture.texelVersion == picture.version) return picture.texels.data();
     const size_t stride = size_t(picture.width) + 2;
@@ -77,6 +83,8 @@ const uint32_t* Texels(SpritePicture& picture) {
                 bounds[2 * k] = std::min(bounds[2 * k], value[k]), bounds[2 * k + 1] = std::max(bounds[2 * k + 1], value[k]);
         }
     std::copy(bounds, bounds + 8, picture.visibleBounds);
+    picture.wideTexels.resize(picture.texels.size());
+    std::transform(picture.texels.begin(), picture.texels.end(), picture.wideTexels.begin(), Widen);
     picture.texelVersion = picture.version;
     picture.texelsBuilt = true;
     return picture.texels.data();
@@ -100,6 +108,7 @@ enum BlendMode { BLEND_ADD_FULL, BLEND_ADD, BLEND_GENERAL };
 
 struct Setup {
     const uint32_t* texels;
+    const uint64_t* wideTexels;
     int stride;
     int32_t bandX, bandY;      // texel coordinates must lie in [-1, band) (16.16), else the pixel is transparent
     uint32_t stepX, stepY;     // 16.16 texel steps per pixel to the right
@@ -115,8 +124,9 @@ struct Span {
     uint32_t tx, ty;
 };
 
-template <bool Bilinear, BlendMode Mode>
-void FillSpan(const Setup& setup, const Span& span) {
+// Nearest sampling, one pixel at a time.
+template <BlendMode Mode>
+void FillSpanNearest(const Setup& setup, const Span& span) {
     const uint32_t* const texels = setup.texels;
     const int stride = setup.stride;
     const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
@@ -127,21 +137,8 @@ void FillSpan(const Setup& setup, const Span& span) {
     for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
         // Beyond the border texel everything is transparent.
         if (tx + 65536u >= bandX || ty + 65536u >= bandY) continue;
-        const uint32_t* texel = texels + ((int32_t(ty) >> 16) + 1) * stride + ((int32_t(tx) >> 16) + 1);
-        uint32_t source;
-        if constexpr (Bilinear) {
-            const uint32_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
-            if ((a | b | c | d) == 0) continue;
-            const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
-            const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
-            const uint32_t redBlue = (a & LOW_BYTES) * wa + (b & LOW_BYTES) * wb + (c & LOW_BYTES) * wc + (d & LOW_BYTES) * wd;
-            const uint32_t greenCover = ((a >> 8) & LOW_BYTES) * wa + ((b >> 8) & LOW_BYTES) * wb +
-                                        ((c >> 8) & LOW_BYTES) * wc + ((d >> 8) & LOW_BYTES) * wd;
-            source = ((redBlue >> 8) & LOW_BYTES) | (greenCover & ~LOW_BYTES);
-        } else {
-            source = *texel;
-            if (source == 0) continue;
-        }
+        const uint32_t source = texels[((int32_t(ty) >> 16) + 1) * stride + ((int32_t(tx) >> 16) + 1)];
+        if (source == 0) continue;
         if constexpr (Mode == BLEND_ADD_FULL) {
             *target = AddSaturated(*target, source);
         } else if constexpr (Mode == BLEND_ADD) {
@@ -153,15 +150,59 @@ void FillSpan(const Setup& setup, const Span& span) {
     }
 }
 
+// The colour lanes of a widened sum, each capped at 255 (a lane holds at most 510).
+inline uint64_t CapWide(uint64_t sum) {
+    const uint64_t over = (sum >> 8) & 0x0001000100010001ull;
+    return (sum | ((over << 8) - over)) & WIDE_LOW_BYTES;
+}
+
+// Bilinear sampling, one pixel at a time on widened texels: the four texels' lanes times their weights
+// (256 in all) summed, then divided by 256 rounding down, so that the source is a premultiplied colour
+// with its coverage. Every lane is computed as it would be byte by byte, which the vector code does too.
+template <BlendMode Mode>
+void FillSpanBilinear(const Setup& setup, const Span& span) {
+    const uint64_t* const texels = setup.wideTexels;
+    const int stride = setup.stride;
+    const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
+    const uint32_t stepX = setup.stepX, stepY = setup.stepY;
+    const uint64_t sourceWeight = setup.sourceWeight, destinationLoss = setup.destinationLoss;
+    uint32_t* target = span.target;
+    uint32_t tx = span.tx, ty = span.ty;
+    for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
+        // Beyond the border texel everything is transparent.
+        if (tx + 65536u >= bandX || ty + 65536u >= bandY) continue;
+        const uint64_t* texel = texels + ((int32_t(ty) >> 16) + 1) * stride + ((int32_t(tx) >> 16) + 1);
+        const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
+        if ((a | b | c | d) == 0) continue;
+        const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
+        const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
+        const uint64_t source = ((a * wa + b * wb + c * wc + d * wd) >> 8) & WIDE_LOW_BYTES;
+        const uint64_t destination = Widen(*target);
+        uint64_t sum;
+        if constexpr (Mode == BLEND_ADD_FULL) {
+            sum = destination + source;
+        } else if constexpr (Mode == BLEND_ADD) {
+            sum = destination + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+        } else {
+            const uint64_t loss = ((source >> 48) * destinationLoss) >> 8;
+            sum = ((destination * (256 - loss) >> 8) & WIDE_LOW_BYTES) + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+        }
+        *target = Narrow(CapWide(sum)) & COLOUR_BYTES;
+    }
+}
+
 // Draws the spans of one quad (each on its own row).
 template <bool Bilinear, BlendMode Mode>
 void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
-    for (int i = 0; i < spanCount; ++i) FillSpan<Bilinear, Mode>(setup, spans[i]);
+    for (int i = 0; i < spanCount; ++i) {
+        if constexpr (Bilinear) FillSpanBilinear<Mode>(setup, spans[i]);
+        else FillSpanNearest<Mode>(setup, spans[i]);
+    }
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same for eight pixels at a time with AVX2, which the bilinear play frame needs to keep within its
-// time; it gives exactly the results of FillSpan<true, Mode>. Pixels past the end of a span are masked
+// time; it gives exactly the results of FillSpanBilinear<Mode>. Pixels past the end of a span are masked
 // off; pixels outside the band sample the all-zero border texel with weight 1.
 #define VD_AVX2_SPANS 1
 #define VD_AVX2_HELPER inline __attribute__((always_inline, target("avx2")))  // must vanish into the loop
@@ -805,6 +846,7 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
     map.originY = (cornerX[0] * e1y - cornerY[0] * e1x) * h + offset;
 
     setup.texels = Texels(picture);
+    setup.wideTexels = picture.wideTexels.data();
     setup.stride = picture.width + 2;
     setup.bandX = (picture.width + (bilinear ? 0 : 1)) << 16;
     setup.bandY = (picture.height + (bilinear ? 0 : 1)) << 16;
