@@ -682,6 +682,39 @@ void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup,
     fill(setup, spans, spanCount);
 }
 
+// A convex quad's four edges walked side by side in the 32-bit lanes of one vector (two left bounds,
+// then two right bounds, the left ones negated so that each lane is the column it bounds), when every
+// value the walk reaches fits. The steps are StepEdge's.
+typedef int32_t EdgeLanes __attribute__((vector_size(16)));
+
+struct QuadLanes {
+    EdgeLanes bound, excess, boundStep, excessStep, divisor, carryStep;
+    int64_t firstRow, lastRow;
+
+    bool Start(const EdgeSet<2>& quad, int64_t rows) {
+        const EdgeWalk* edges[4] = {&quad.lefts[0], &quad.lefts[1], &quad.rights[0], &quad.rights[1]};
+        constexpr int64_t LIMIT = int64_t(1) << 30;
+        for (int i = 0; i < 4; ++i) {
+            const EdgeWalk& edge = *edges[i];
+            const int64_t sign = i < 2 ? -1 : 1;
+            if (edge.divisor >= LIMIT || std::abs(edge.bound) + rows * (std::abs(edge.boundStep) + 1) >= LIMIT) return false;
+            bound[i] = int32_t(sign * edge.bound), boundStep[i] = int32_t(sign * edge.boundStep), carryStep[i] = int32_t(sign);
+            excess[i] = int32_t(edge.excess), excessStep[i] = int32_t(edge.excessStep), divisor[i] = int32_t(edge.divisor);
+        }
+        firstRow = quad.firstRow, lastRow = quad.lastRow;
+        return true;
+    }
+    inline void Walk(int64_t row, int64_t& left, int64_t& right) {
+        left = std::max({bound[0], bound[1], 0});
+        right = std::min({bound[2], bound[3], SCREEN_WIDTH - 1});
+        if (row < firstRow || row > lastRow) right = -1;
+        excess += excessStep;
+        const EdgeLanes carry = excess >= 0;  // all ones where the fraction carries
+        bound += boundStep + (carry & carryStep);
+        excess -= divisor & carry;
+    }
+};
+
 void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map, const VisibleRows& visible,
               SpanFunction fill) {
     int64_t top = vertex[0].y, bottom = vertex[0].y;
@@ -690,7 +723,11 @@ void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map
     const int64_t lastRow = std::min<int64_t>({SCREEN_HEIGHT - 1, bottom / 256 + 1, visible.lastRow});
     if (firstRow > lastRow) return;
     if (EdgeSet<2> quad; StartConvexQuad(quad, vertex, firstRow, lastRow)) {
-        FillRows(quad, firstRow, lastRow, setup, map, visible, fill);
+        if (QuadLanes lanes; lanes.Start(quad, lastRow - firstRow + 1)) {
+            FillRows(lanes, firstRow, lastRow, setup, map, visible, fill);
+        } else {
+            FillRows(quad, firstRow, lastRow, setup, map, visible, fill);
+        }
     } else if (EdgeSet<3> wider; StartConvexQuad(wider, vertex, firstRow, lastRow)) {
         FillRows(wider, firstRow, lastRow, setup, map, visible, fill);
     } else {
