@@ -161,8 +161,8 @@ inline uint64_t CapWide(uint64_t sum) {
 // with its coverage. Every lane is computed as it would be byte by byte, which the vector code does too.
 template <BlendMode Mode>
 void FillSpanBilinear(const Setup& setup, const Span& span) {
-    const uint64_t* const texels = setup.wideTexels;
-    const int stride = setup.stride;
+    const intptr_t stride = setup.stride;
+    const uint64_t* const texels = setup.wideTexels + stride + 1;  // the texel at row 0, column 0
     const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
     const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     const uint64_t sourceWeight = setup.sourceWeight, destinationLoss = setup.destinationLoss;
@@ -170,8 +170,8 @@ void FillSpanBilinear(const Setup& setup, const Span& span) {
     uint32_t tx = span.tx, ty = span.ty;
     for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
         // Beyond the border texel everything is transparent.
-        if (tx + 65536u >= bandX || ty + 65536u >= bandY) continue;
-        const uint64_t* texel = texels + ((int32_t(ty) >> 16) + 1) * stride + ((int32_t(tx) >> 16) + 1);
+        if ((tx + 65536u >= bandX) | (ty + 65536u >= bandY)) continue;
+        const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
         const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
         if ((a | b | c | d) == 0) continue;
         const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
