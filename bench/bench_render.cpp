@@ -2,6 +2,10 @@
 // vector spans where the processor has them and with the plain code. The scene is in render_scene.h.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
 #include "bench/render_scene.h"
 #include "platform/sprites_internal.h"
 
@@ -34,4 +38,23 @@ void BM_Background(benchmark::State& state) {
 BENCHMARK(BM_Background)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
-BENCHMARK_MAIN();
+// With --checksum, prints the checksum of play frame 7 on each path instead, to compare with
+// wasm_play_frame's: every path must draw the same bytes.
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--checksum") {
+        for (bool vector : {true, false}) {
+            SetUpScene();
+            const bool used = SetVectorSpans(vector);
+            DrawPlayFrame(7);
+            uint64_t hash = 14695981039346656037ull;
+            for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) hash = (hash ^ BackBufferPixels()[i]) * 1099511628211ull;
+            std::printf("frame 7 checksum %016llx (%s spans)\n", (unsigned long long)hash, used ? "vector" : "plain");
+        }
+        SetVectorSpans(true);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

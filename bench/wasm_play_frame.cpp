@@ -3,6 +3,7 @@
 // frames itself and prints the fastest batch's mean, with and without the SIMD spans; it fails when the
 // two draw different pictures, which the native tests cannot see.
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -38,7 +39,11 @@ int main() {
     SetVectorSpans(false);
     const double plain = MillisecondsPerFrame();
     const bool same = Picture(7) == fast;
-    std::printf("wasm_play_frame: the crowded play frame takes %.2f ms in WebAssembly%s, %.2f ms without SIMD spans%s\n",
-                vector, simd ? " with SIMD spans" : "", plain, same ? "" : "; THE PICTURES DIFFER");
+    // The frame's checksum, to set beside the native build's (bench_render --checksum prints it there).
+    uint64_t hash = 14695981039346656037ull;
+    for (uint32_t pixel : fast) hash = (hash ^ pixel) * 1099511628211ull;
+    std::printf("wasm_play_frame: the crowded play frame takes %.2f ms in WebAssembly%s, %.2f ms without SIMD spans%s"
+                " (frame 7 checksum %016llx)\n",
+                vector, simd ? " with SIMD spans" : "", plain, same ? "" : "; THE PICTURES DIFFER", (unsigned long long)hash);
     return same ? 0 : 1;
 }
