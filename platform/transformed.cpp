@@ -647,21 +647,30 @@ VisibleRows FindVisibleRows(const SpritePicture& picture, const TexelMap& map) {
     return rows;
 }
 
-// Narrows the row's span [left, right] to where it may be visible.
+// Two doubles side by side.
+typedef double BoundPair __attribute__((vector_size(16)));
+
+// Narrows the row's span [left, right] to where it may be visible, two bounds at a time.
 inline void ClipToVisible(const VisibleRows& rows, int64_t row, int64_t& left, int64_t& right) {
     const double r = double(row);
-    double first[4], last[4];
-    for (int k = 0; k < 4; ++k) first[k] = rows.leftAt[k] + rows.leftPerRow[k] * r, last[k] = rows.rightAt[k] + rows.rightPerRow[k] * r;
-    const double from = std::max(std::max(first[0], first[1]), std::max(first[2], first[3]));
-    const double to = std::min(std::min(last[0], last[1]), std::min(last[2], last[3]));
-    left = std::max(left, Ceiling(std::max(from, -1e9)));
-    right = std::min(right, Floor(std::min(to, 1e9)));
+    const BoundPair along = {r, r};
+    const auto pair = [](const double* values) { return BoundPair{values[0], values[1]}; };
+    const BoundPair first01 = pair(rows.leftAt) + pair(rows.leftPerRow) * along;
+    const BoundPair first23 = pair(rows.leftAt + 2) + pair(rows.leftPerRow + 2) * along;
+    const BoundPair last01 = pair(rows.rightAt) + pair(rows.rightPerRow) * along;
+    const BoundPair last23 = pair(rows.rightAt + 2) + pair(rows.rightPerRow + 2) * along;
+    const BoundPair first = first01 > first23 ? first01 : first23, last = last01 < last23 ? last01 : last23;
+    const double from = std::max({first[0], first[1], -1e9}), to = std::min({last[0], last[1], 1e9});
+    left = std::max(left, Ceiling(from));
+    right = std::min(right, Floor(to));
 }
 
 template <class Rows>
 void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup, const TexelMap& map,
               const VisibleRows& visible, SpanFunction fill) {
     uint32_t* const back = BackBufferPixels();
+    const BoundPair origin = {map.originX, map.originY}, perX = {map.perXx, map.perXy}, perY = {map.perYx, map.perYy};
+    const BoundPair lowest = {-1073741824.0, -1073741824.0}, highest = {1073741824.0, 1073741824.0};  // within int32
     Span spans[SCREEN_HEIGHT];
     int spanCount = 0;
     for (int64_t row = firstRow; row <= lastRow; ++row) {
@@ -672,12 +681,14 @@ void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup,
         if (left > right) continue;
         // Each row's first sample comes from the exact map at the row's first pixel in the quad; a row
         // clipped on the left starts where stepping from there would have reached.
-        const double tx = map.originX + map.perXx * double(start) + map.perYx * double(row);
-        const double ty = map.originY + map.perXy * double(start) + map.perYy * double(row);
+        // (x, y) as a pair: the same operations, in the same order, on both.
+        BoundPair texel = origin + perX * double(start) + perY * double(row);
+        texel *= 65536.0;
+        texel = texel < lowest ? lowest : texel;
+        texel = texel > highest ? highest : texel;
         const uint32_t skipped = uint32_t(left - start);
         spans[spanCount++] = {back + row * SCREEN_WIDTH + left, int(right - left + 1),
-                              uint32_t(int32_t(std::clamp(tx * 65536.0, -1073741824.0, 1073741824.0))) + skipped * setup.stepX,
-                              uint32_t(int32_t(std::clamp(ty * 65536.0, -1073741824.0, 1073741824.0))) + skipped * setup.stepY};
+                              uint32_t(int32_t(texel[0])) + skipped * setup.stepX, uint32_t(int32_t(texel[1])) + skipped * setup.stepY};
     }
     fill(setup, spans, spanCount);
 }
