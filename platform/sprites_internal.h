@@ -34,4 +34,4 @@ struct SpriteRecord {
 const SpriteRecord* FindSprite(int id);  // null for an empty id
 
 bool SetVectorSpans(bool enable);  // tests: false draws with the plain code everywhere; true when AVX2 or WebAssembly SIMD is in use
-bool SetVisibleClipping(bool enable);  // tests: false fills every row of a quad end to end; returns the old setting
+bool SetRowShortcuts(bool enable);  // tests: false walks every quad as two triangles and fills whole rows; returns the old setting

@@ -582,7 +582,7 @@ struct VisibleRows {
     int64_t firstRow = INT64_MIN, lastRow = INT64_MAX;
 };
 
-bool visibleClipping = true;
+bool rowShortcuts = true;  // false (tests): whole rows, and every quad walked as two triangles
 
 // The smallest whole number >= value, and the largest <= value, for |value| < 2^62.
 int64_t Ceiling(double value) {
@@ -606,7 +606,7 @@ VisibleRows FindVisibleRows(const SpritePicture& picture, const TexelMap& map) {
     // 16.16 coordinates are clamped or wrap, so that the exact map tells where they sample.
     const double largestStep = std::max({std::fabs(map.perXx), std::fabs(map.perYx), std::fabs(map.perXy), std::fabs(map.perYy)});
     const double determinant = map.perXx * map.perYy - map.perYx * map.perXy;
-    if (!visibleClipping || picture.width > 8192 || picture.height > 8192 || !(largestStep < 1024) || determinant == 0)
+    if (!rowShortcuts || picture.width > 8192 || picture.height > 8192 || !(largestStep < 1024) || determinant == 0)
         return rows;
     rows.clip = true;
     const int* bounds = picture.visibleBounds;
@@ -733,13 +733,13 @@ void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map
     const int64_t firstRow = std::max<int64_t>({0, top / 256, visible.firstRow});
     const int64_t lastRow = std::min<int64_t>({SCREEN_HEIGHT - 1, bottom / 256 + 1, visible.lastRow});
     if (firstRow > lastRow) return;
-    if (EdgeSet<2> quad; StartConvexQuad(quad, vertex, firstRow, lastRow)) {
+    if (EdgeSet<2> quad; rowShortcuts && StartConvexQuad(quad, vertex, firstRow, lastRow)) {
         if (QuadLanes lanes; lanes.Start(quad, lastRow - firstRow + 1)) {
             FillRows(lanes, firstRow, lastRow, setup, map, visible, fill);
         } else {
             FillRows(quad, firstRow, lastRow, setup, map, visible, fill);
         }
-    } else if (EdgeSet<3> wider; StartConvexQuad(wider, vertex, firstRow, lastRow)) {
+    } else if (EdgeSet<3> wider; rowShortcuts && StartConvexQuad(wider, vertex, firstRow, lastRow)) {
         FillRows(wider, firstRow, lastRow, setup, map, visible, fill);
     } else {
         TwoTriangles triangles;
@@ -784,9 +784,9 @@ bool SetVectorSpans(bool enable) {
     return enable && vectorSpans;
 }
 
-bool SetVisibleClipping(bool enable) {
-    const bool old = visibleClipping;
-    visibleClipping = enable;
+bool SetRowShortcuts(bool enable) {
+    const bool old = rowShortcuts;
+    rowShortcuts = enable;
     return old;
 }
 

@@ -188,12 +188,13 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
     EXPECT_TRUE(frames[0] == frames[1]);
 }
 
-// Rows are cut to where a quad may sample a visible texel; what is cut must be exactly what would not
-// have changed. Each sprite shape is drawn over a sweep of angles, sizes (magnified, shrunk, mirrored),
-// places (also off the screen's edges), filters and blends, on both span paths, once with the cut rows
-// and once with every row filled end to end, and the frames must match byte for byte. Visible texels
-// touch the picture's edges and corners, so the bilinear reach past the last visible texel counts.
-TEST_F(Sprites, ClippedRowsDrawExactlyWhatWholeRowsDraw) {
+// Two shortcuts must not change a byte: rows cut to where a quad may sample a visible texel, and a
+// convex quad walked by its four outer edges instead of as two triangles. Each sprite shape is drawn
+// over a sweep of angles, sizes (magnified, shrunk, mirrored, corners on pixel centres after a quarter
+// turn), places (also off the screen's edges), filters and blends, on both span paths, once with the
+// shortcuts and once without, and the frames must match. Visible texels touch the picture's edges and
+// corners, so the bilinear reach past the last visible texel counts.
+TEST_F(Sprites, RowShortcutsDrawExactlyWhatWholeTrianglesDraw) {
     const std::function<uint32_t(int, int)> shapes[] = {
         [](int x, int y) { return MakeColour(9 * x + 3, 7 * y + 5, 200); },                            // opaque
         [](int, int) { return 0u; },                                                                   // all key
@@ -215,8 +216,8 @@ TEST_F(Sprites, ClippedRowsDrawExactlyWhatWholeRowsDraw) {
         for (int path = 0; path <= (vector ? 1 : 0); ++path) {
             SetVectorSpans(path == 1);
             std::vector<uint32_t> frames[2];
-            for (int clipped = 0; clipped <= 1; ++clipped) {
-                SetVisibleClipping(clipped == 1);
+            for (int shortcuts = 0; shortcuts <= 1; ++shortcuts) {
+                SetRowShortcuts(shortcuts == 1);
                 ClearFrame(MakeColour(30, 60, 90));
                 for (int i = 0; i < 48; ++i) {
                     ASSERT_TRUE(BeginTransformedBatch());
@@ -224,16 +225,17 @@ TEST_F(Sprites, ClippedRowsDrawExactlyWhatWholeRowsDraw) {
                     SetTransformedBlend(blends[i % 3][0], blends[i % 3][1]);
                     const int sizes[6] = {32, 96, 11, 250, 3, 57};
                     const int width = sizes[i % 6] * (i % 7 == 3 ? -1 : 1), height = sizes[(i / 6 + i) % 6] * 3 / 4;
-                    SetTransformedSize(SPRITE, width, i % 4 == 0 ? width * 3 / 4 : height);
+                    // After a quarter turn, a width and height of odd sum put the corners on pixel centres.
+                    SetTransformedSize(SPRITE, width, i % 8 == 0 ? width + 1 : i % 4 == 0 ? width * 3 / 4 : height);
                     RotateTransformedSprite(SPRITE, i % 8 == 0 ? 90.0f * float(i / 8) : 7.3f * float(i * i), 0);
                     DrawTransformedSpriteAlpha(SPRITE, (i * 173) % 880 - 40, (i * 97) % 680 - 40, 90 + 11 * i);
                     EndTransformedBatch();
                 }
-                frames[clipped].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+                frames[shortcuts].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
             }
             ASSERT_TRUE(frames[0] == frames[1]) << "shape " << shape << (path ? ", vector spans" : ", plain spans");
         }
     }
-    SetVisibleClipping(true);
+    SetRowShortcuts(true);
     SetVectorSpans(true);
 }
