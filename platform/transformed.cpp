@@ -748,6 +748,14 @@ void DrawQuad(const Vertex (&vertex)[4], const Setup& setup, const TexelMap& map
     }
 }
 
+// The nearest whole number, halves away from zero, as std::llround gives it, for |value| < 2^52 (where
+// the rest after truncation is exact), without a library call.
+int64_t RoundHalfAway(double value) {
+    const int64_t whole = int64_t(value);
+    const double rest = value - double(whole);
+    return whole + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0);
+}
+
 // A blend factor on the 0..256 scale; alpha is the draw's alpha on the same scale.
 uint32_t FactorWeight(int factor, uint32_t alpha) {
     switch (factor) {
@@ -869,7 +877,7 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
         cornerX[i] = double(sprite->cornerX[i]) + x;
         cornerY[i] = double(sprite->cornerY[i]) + y;
         if (!(std::fabs(cornerX[i]) < MAX_CORNER && std::fabs(cornerY[i]) < MAX_CORNER)) return;
-        vertex[i] = {std::llround(cornerX[i] * 256), std::llround(cornerY[i] * 256)};
+        vertex[i] = {RoundHalfAway(cornerX[i] * 256), RoundHalfAway(cornerY[i] * 256)};
         left = std::min(left, cornerX[i]), right = std::max(right, cornerX[i]);
         top = std::min(top, cornerY[i]), bottom = std::max(bottom, cornerY[i]);
     }
