@@ -239,3 +239,35 @@ TEST_F(Sprites, RowShortcutsDrawExactlyWhatWholeTrianglesDraw) {
     SetRowShortcuts(true);
     SetVectorSpans(true);
 }
+
+// Where a picture's visible texels lie is worked out again whenever its pixels change: texels that become
+// visible after a twin has been drawn (a key-colour sprite painted later, a tint over its key colour)
+// must be drawn, exactly as without the row shortcuts.
+TEST_F(Sprites, RowShortcutsFollowPixelsDrawnLater) {
+    MakeSprite(SPRITE, 20, 16, SPRITE_FLAG_TEXTURE, [](int x, int y) { return x == 2 && y == 2 ? MakeColour(200, 100, 50) : 0u; });
+    ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
+    SetTransformedFilter(1);
+    SetTransformedSize(SPRITE, 60, 48);
+    RotateTransformedSprite(SPRITE, 30, 0);
+    const auto frame = [this](bool shortcuts) {
+        SetRowShortcuts(shortcuts);
+        ClearFrame(MakeColour(10, 20, 30));
+        Draw(SPRITE, 300, 200, 255, 7, 7);
+        SetRowShortcuts(true);
+        return std::vector<uint32_t>(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+    };
+    const std::vector<uint32_t> before = frame(true);
+    EXPECT_TRUE(before == frame(false));
+    ASSERT_TRUE(BeginPixelAccess(SpritePixelTarget(SPRITE)));
+    WritePixel(19, 15, MakeColour(20, 250, 90));  // the far corner, outside the bounds seen so far
+    EndPixelAccess();
+    const std::vector<uint32_t> painted = frame(true);
+    EXPECT_TRUE(painted == frame(false));
+    EXPECT_FALSE(painted == before);
+    SetDrawTarget(SPRITE);
+    TintRectangle(0, 8, 20, 8, 0, 0, 90);  // the key colour tinted: the lower half all visible
+    SetDrawTarget(-1);
+    const std::vector<uint32_t> tinted = frame(true);
+    EXPECT_TRUE(tinted == frame(false));
+    EXPECT_FALSE(tinted == painted);
+}
