@@ -203,7 +203,7 @@ void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same for eight pixels at a time with AVX2, which the bilinear play frame needs to keep within its
 // time; it gives exactly the results of FillSpanBilinear<Mode>. Pixels past the end of a span are masked
-// off; pixels outside the band sample the all-zero border texel with weight 1.
+// off; pixels outside the band sample four transparent texels.
 #define VD_AVX2_SPANS 1
 #define VD_AVX2_HELPER inline __attribute__((always_inline, target("avx2")))  // must vanish into the loop
 
@@ -235,8 +235,9 @@ VD_AVX2_HELPER __m256i LoadPairs(const uint32_t* base, uint64_t low, uint64_t hi
     return _mm256_inserti128_si256(_mm256_castsi128_si256(pairs(low)), pairs(high), 1);
 }
 
-// The texels at the offsets in at, and their right-hand neighbours, of pixels 0..7. Each pixel's pair
-// is one 64-bit load; loading pixels 0, 1, 4, 5 and 2, 3, 6, 7 together lets the split into left and
+// The texels at the offsets in at, and their right-hand neighbours, of pixels 0..7. The offset
+// stride - 1 gives four transparent texels in every picture, above and below: the last of a border row
+// or column and the first of the next, which is the left border. Each pixel's pair is one 64-bit load; loading pixels 0, 1, 4, 5 and 2, 3, 6, 7 together lets the split into left and
 // right texels stay within 128-bit halves. The offsets leave the vector two at a time, the cheapest way.
 VD_AVX2_HELPER void LoadTexels(const uint32_t* base, __m256i at, __m256i& left, __m256i& right) {
     const __m128i at0 = _mm256_castsi256_si128(at), at4 = _mm256_extracti128_si256(at, 1);
@@ -262,6 +263,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
     const __m256i bandY = _mm256_set1_epi32(int(uint32_t(setup.bandY) + BIAS));
     const __m256i signs = _mm256_set1_epi32(int(0x80008000u));
     const __m256i strideAndOne = _mm256_set1_epi32(setup.stride | 0x10000);  // row x stride + column x 1
+    const __m256i blank = _mm256_set1_epi32(setup.stride - 1);  // four transparent texels: see LoadTexels
     const __m256i full = _mm256_set1_epi16(256);
     const __m256i low = _mm256_set1_epi32(int(LOW_BYTES)), colourBytes = _mm256_set1_epi32(int(COLOUR_BYTES));
     const __m256i sourceWeight = _mm256_set1_epi16(int16_t(setup.sourceWeight));
@@ -278,12 +280,12 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
             const __m256i tail = count >= 8 ? _mm256_set1_epi32(-1) : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), lane);
             if (_mm256_testz_si256(valid, tail)) continue;
             const __m256i rowColumn = _mm256_xor_si256(_mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA), signs);
-            const __m256i at = _mm256_and_si256(valid, _mm256_madd_epi16(rowColumn, strideAndOne));
+            const __m256i at = _mm256_blendv_epi8(blank, _mm256_madd_epi16(rowColumn, strideAndOne), valid);
             __m256i a, b, c, d;
             LoadTexels(top, at, a, b);
             LoadTexels(bottom, at, c, d);
             if (_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), tail)) continue;
-            const __m256i fx = _mm256_and_si256(valid, SpreadByte(x, 1)), fy = _mm256_and_si256(valid, SpreadByte(y, 1));
+            const __m256i fx = SpreadByte(x, 1), fy = SpreadByte(y, 1);
             const __m256i wd = _mm256_srli_epi16(_mm256_mullo_epi16(fx, fy), 8);
             const __m256i wb = _mm256_sub_epi16(fx, wd), wc = _mm256_sub_epi16(fy, wd);
             const __m256i wa = _mm256_add_epi16(_mm256_sub_epi16(full, _mm256_add_epi16(fx, fy)), wd);
@@ -357,6 +359,7 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
     const v128_t bandY = wasm_i32x4_splat(int32_t(uint32_t(setup.bandY) + BIAS));
     const v128_t signs = wasm_i32x4_splat(int32_t(0x80008000u));
     const v128_t strideAndOne = wasm_i32x4_splat(setup.stride | 0x10000);
+    const v128_t blank = wasm_i32x4_splat(setup.stride - 1);  // four transparent texels, as in FillSpans8
     const v128_t highHalves = wasm_i32x4_splat(int32_t(0xFFFF0000u));
     const v128_t full = wasm_i16x8_splat(256);
     const v128_t low = wasm_i32x4_splat(int32_t(LOW_BYTES)), colourBytes = wasm_i32x4_splat(int32_t(COLOUR_BYTES));
@@ -374,12 +377,12 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
             const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
             if (!wasm_v128_any_true(valid)) continue;
             const v128_t rowColumn = wasm_v128_xor(wasm_v128_or(wasm_u32x4_shr(y, 16), wasm_v128_and(x, highHalves)), signs);
-            const v128_t at = wasm_v128_and(valid, wasm_i32x4_dot_i16x8(rowColumn, strideAndOne));
+            const v128_t at = wasm_v128_bitselect(wasm_i32x4_dot_i16x8(rowColumn, strideAndOne), blank, valid);
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
             if (!wasm_v128_any_true(wasm_v128_and(tail, wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d))))) continue;
-            const v128_t fx = wasm_v128_and(valid, SpreadByte4<1>(x)), fy = wasm_v128_and(valid, SpreadByte4<1>(y));
+            const v128_t fx = SpreadByte4<1>(x), fy = SpreadByte4<1>(y);
             const v128_t wd = wasm_u16x8_shr(wasm_i16x8_mul(fx, fy), 8);
             const v128_t wb = wasm_i16x8_sub(fx, wd), wc = wasm_i16x8_sub(fy, wd);
             const v128_t wa = wasm_i16x8_add(wasm_i16x8_sub(full, wasm_i16x8_add(fx, fy)), wd);
