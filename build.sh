@@ -149,11 +149,12 @@ case "$mode" in
     # that every build of one commit gives the same bytes. The maintainer is whoever builds the package.
     export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
     eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
-    maintainer="${DEBFULLNAME:-$(git config user.name || git log -1 --format=%an)} <${DEBEMAIL:-$(git config user.email || git log -1 --format=%ae)}>"
+    export DEBFULLNAME=${DEBFULLNAME:-$(git config user.name || git log -1 --format=%an)}
+    export DEBEMAIL=${DEBEMAIL:-$(git config user.email || git log -1 --format=%ae)}
     rm -rf build-package
     configure build-package -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF -DVD_INSTALL_BINDIR=games \
       "-DCMAKE_C_FLAGS=$CFLAGS $CPPFLAGS" "-DCMAKE_CXX_FLAGS=$CXXFLAGS $CPPFLAGS" "-DCMAKE_EXE_LINKER_FLAGS=$LDFLAGS" \
-      "-DVD_MAINTAINER=$maintainer"
+      "-DVD_MAINTAINER=$DEBFULLNAME <$DEBEMAIL>"
     ninja -C build-package -j"$jobs" vexed-drifts icons man-page
     (cd build-package && cpack -G DEB >/dev/null)
     deb=$(ls build-package/vexed-drifts_*_amd64.deb)
@@ -216,7 +217,7 @@ case "$mode" in
     fi
     email=${DEBEMAIL:-$(git config user.email || git log -1 --format=%ae)}
     case "${email##*@}" in
-      *.example|*.invalid|*.test|*.localhost|localhost|example.*)
+      *.example|*.invalid|*.test|*.localhost|*.localdomain|localhost|example.*)
         echo "release: the maintainer address $email cannot be written to: set DEBFULLNAME and DEBEMAIL"; exit 1 ;;
     esac
     declare -A artefacts=(
