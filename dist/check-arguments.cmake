@@ -23,7 +23,7 @@ endif()
 
 run(0 out --help)
 foreach(needed "Usage: vexed-drifts" "shoot-'em-up" "Left Control" "arrow keys" "Escape" "F11" "Alt\\+Return"
-               "DISPLAY" "SDL_VIDEODRIVER" "SDL_AUDIODRIVER" "SDL_RENDER_DRIVER")
+               "DISPLAY" "SDL_VIDEODRIVER" "SDL_AUDIODRIVER" "SDL_RENDER_DRIVER" "LIBGL_ALWAYS_SOFTWARE")
   if(NOT out MATCHES "${needed}")
     message(FATAL_ERROR "--help does not mention ${needed}:\n${out}")
   endif()

@@ -14,8 +14,8 @@ const char HELP[] =
     "the window and the whole screen; letters, Backspace and Return enter a name in the hall of fame.\n"
     "\n"
     "Environment: DISPLAY or WAYLAND_DISPLAY, the display to open the window on; SDL_VIDEODRIVER and\n"
-    "SDL_AUDIODRIVER, the video and audio drivers; SDL_RENDER_DRIVER, the renderer (\"software\" draws\n"
-    "without the graphics card).\n";
+    "SDL_AUDIODRIVER, the video and audio drivers; SDL_RENDER_DRIVER, the renderer (\"software\", like\n"
+    "LIBGL_ALWAYS_SOFTWARE=1, draws without the graphics card).\n";
 
 // Written in full, or the caller hears of the failure (a closed pipe, a full disk).
 int Answer(const char* text) {
