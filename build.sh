@@ -25,12 +25,12 @@ jobs=$(nproc)
 packages=(g++ cmake ninja-build pkg-config libsdl2-dev libgtest-dev libbenchmark-dev cc65 zlib1g-dev)
 case "$mode" in
   test) packages+=(desktop-file-utils appstream) ;;  # the install checks validate the desktop entry and metainfo
-  compilers) packages+=(clang desktop-file-utils appstream) ;;
+  compilers) packages+=(clang) ;;
   release) packages+=(dpkg-dev git) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   web|serve) packages+=(emscripten node-acorn) ;;
   web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;
-  package) packages+=(dpkg-dev) ;;  # dpkg-shlibdeps finds the package's dependencies
+  package) packages+=(dpkg-dev git) ;;  # dpkg-shlibdeps finds the package's dependencies; git the time of the commit
   package-test) packages+=(dpkg-dev xvfb xauth xdotool lintian git) ;;
   mutants) packages+=(python3) ;;
 esac
