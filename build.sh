@@ -12,7 +12,10 @@
 #   ./build.sh serve       that page, served on 127.0.0.1
 #   ./build.sh web-test    the page in headless Chromium: play, speed and sound checked from the canvas
 #   ./build.sh package     the Debian package vexed-drifts_<version>_amd64.deb, in build-package/
-#   ./build.sh package-test  builds it, installs it, plays it under Xvfb, purges it: no file may stay behind
+#   ./build.sh package-test  builds it, lints it, builds it again in another folder (same bytes), installs
+#                      it, plays it under Xvfb, purges it: no file may stay behind
+#   ./build.sh compilers  Release builds with GCC and with clang, tests, benchmarks and tools: no warning
+#   ./build.sh release  every artefact of this version and their SHA256SUMS, in build-release/
 #   ./build.sh mutants [FILE...]  faults planted one at a time; lists the ones the tests miss (not in CI)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,12 +24,14 @@ jobs=$(nproc)
 
 packages=(g++ cmake ninja-build pkg-config libsdl2-dev libgtest-dev libbenchmark-dev cc65 zlib1g-dev)
 case "$mode" in
-  test) packages+=(desktop-file-utils) ;;  # the install check validates the desktop entry
+  test) packages+=(desktop-file-utils appstream) ;;  # the install checks validate the desktop entry and metainfo
+  compilers) packages+=(clang) ;;
+  release) packages+=(dpkg-dev git) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   web|serve) packages+=(emscripten node-acorn) ;;
   web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;
-  package) packages+=(dpkg-dev) ;;  # dpkg-shlibdeps finds the package's dependencies
-  package-test) packages+=(dpkg-dev xvfb xauth xdotool) ;;
+  package) packages+=(dpkg-dev git) ;;  # dpkg-shlibdeps finds the package's dependencies; git the time of the commit
+  package-test) packages+=(dpkg-dev xvfb xauth xdotool lintian git) ;;
   mutants) packages+=(python3) ;;
 esac
 missing=()
@@ -140,12 +145,36 @@ case "$mode" in
     esac
     ;;
   package|package-test)
-    configure build-package -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF
+    # Debian's hardening flags; the time of the last commit and no path of this folder in the files, so
+    # that every build of one commit gives the same bytes. The maintainer is whoever builds the package.
+    export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+    eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
+    export DEBFULLNAME=${DEBFULLNAME:-$(git config user.name || git log -1 --format=%an)}
+    export DEBEMAIL=${DEBEMAIL:-$(git config user.email || git log -1 --format=%ae)}
+    rm -rf build-package
+    configure build-package -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_TESTS=OFF -DVD_BUILD_BENCH=OFF -DVD_INSTALL_BINDIR=games \
+      "-DCMAKE_C_FLAGS=$CFLAGS $CPPFLAGS" "-DCMAKE_CXX_FLAGS=$CXXFLAGS $CPPFLAGS" "-DCMAKE_EXE_LINKER_FLAGS=$LDFLAGS" \
+      "-DVD_MAINTAINER=$DEBFULLNAME <$DEBEMAIL>"
     ninja -C build-package -j"$jobs" vexed-drifts icons man-page
     (cd build-package && cpack -G DEB >/dev/null)
     deb=$(ls build-package/vexed-drifts_*_amd64.deb)
     echo "$deb"
     [ "$mode" = package ] && exit 0
+    # Lint: no error and no warning (infos and pedantic notes are printed for the reader).
+    lintian -I -E --pedantic --fail-on error,warning "$deb"
+    # The same commit built again in another folder, a moment later, must give the same bytes.
+    if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+      echo "package-test: the tree has uncommitted changes; commit them to compare the package with a clean build"; exit 1
+    fi
+    again=$(mktemp -d /tmp/vexed-drifts-again.XXXXXX)
+    head=$(git rev-parse HEAD)
+    git clone -q . "$again/src"
+    (cd "$again/src" && git checkout -q "$head" && ./build.sh package >/dev/null)
+    sha256sum "$deb" "$again"/src/build-package/*.deb
+    if ! cmp "$deb" "$again"/src/build-package/*.deb; then
+      echo "package-test: two builds of one commit differ (kept in $again)"; exit 1
+    fi
+    rm -rf "$again"
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     files() { find /usr /etc /opt -xdev 2>/dev/null | sort; }
@@ -156,7 +185,7 @@ case "$mode" in
     Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
     trap 'kill $xvfb 2>/dev/null || true' EXIT
     sleep 1
-    DISPLAY=$display SDL_AUDIODRIVER=dummy /usr/bin/vexed-drifts & game=$!
+    DISPLAY=$display SDL_AUDIODRIVER=dummy /usr/games/vexed-drifts & game=$!
     window=$(DISPLAY=$display timeout 20 xdotool search --sync --name 'Vexed Drifts' | head -1)
     sleep 3
     DISPLAY=$display xdotool windowfocus "$window" sleep 0.3 keydown Escape sleep 0.2 keyup Escape
@@ -170,12 +199,50 @@ case "$mode" in
     [ "$code" = 0 ] || { echo "package-test: the installed game ended with $code, not 0"; exit 1; }
     echo "package-test: installed, played, closed with Escape (exit 0), purged without a trace"
     ;;
+  compilers)
+    # The Release build, tests, benchmarks and tools with each compiler: any warning is an error.
+    for cc in gcc clang; do
+      cxx=g++; [ $cc = clang ] && cxx=clang++
+      configure build-$cc -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=$cc -DCMAKE_CXX_COMPILER=$cxx
+      ninja -C build-$cc -j"$jobs"
+      echo "compilers: $cc built the Release configuration without a warning"
+    done
+    ;;
+  release)
+    # One version's artefacts, each made by its own mode, copied into build-release/ with their checksums.
+    # VD_RELEASE_SKIP="web windows" leaves modes out (for trying the rest); a release has them all.
+    version=$(sed -n 's/^project(VexedDrifts VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+      echo "release: the tree has uncommitted changes: a release is built from a commit"; exit 1
+    fi
+    email=${DEBEMAIL:-$(git config user.email || git log -1 --format=%ae)}
+    case "${email##*@}" in
+      *.example|*.invalid|*.test|*.localhost|*.localdomain|localhost|example.*)
+        echo "release: the maintainer address $email cannot be written to: set DEBFULLNAME and DEBEMAIL"; exit 1 ;;
+    esac
+    declare -A artefacts=(
+      [package]="build-package/vexed-drifts_${version}_amd64.deb"
+      [web]="build-web/vexed-drifts-${version}-web.zip"
+      [windows]="build-windows/vexed-drifts-${version}-windows-x64.zip build-windows/vexed-drifts-${version}-setup.exe")
+    rm -rf build-release
+    mkdir build-release
+    for m in package web windows; do
+      case " ${VD_RELEASE_SKIP:-} " in *" $m "*) echo "release: $m left out (VD_RELEASE_SKIP)"; continue ;; esac
+      ./build.sh "$m"
+      for f in ${artefacts[$m]}; do
+        [ -f "$f" ] || { echo "release: ./build.sh $m did not make $f"; exit 1; }
+        cp "$f" build-release/
+      done
+    done
+    cp LICENSE build-release/
+    (cd build-release && sha256sum -- * >SHA256SUMS && cat SHA256SUMS)
+    ;;
   mutants)
     shift
     exec python3 tools/mutants.py --jobs "$jobs" "$@"
     ;;
   *)
-    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test|package|package-test|mutants]" >&2
+    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test|package|package-test|compilers|release|mutants]" >&2
     exit 2
     ;;
 esac

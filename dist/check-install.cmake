@@ -1,5 +1,6 @@
-# Installs the build into a scratch prefix and checks what a desktop finds there: the program, a desktop
-# entry that desktop-file-validate accepts, and every icon as a PNG of its folder's size.
+# Installs the build into a scratch prefix and checks what a desktop finds there: the program, its licence,
+# changelog, man page and metainfo, a desktop entry that desktop-file-validate accepts, and every icon as
+# a PNG of its folder's size.
 # cmake -DBUILD_DIR=... -DPREFIX=... -DSIZES="32;64" -DVALIDATE=/usr/bin/desktop-file-validate -P check-install.cmake
 if(NOT VALIDATE)
   message(FATAL_ERROR "desktop-file-validate not found: install desktop-file-utils")
@@ -9,8 +10,15 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(failed)
   message(FATAL_ERROR "cmake --install failed")
 endif()
-if(NOT EXISTS ${PREFIX}/bin/vexed-drifts)
-  message(FATAL_ERROR "bin/vexed-drifts is missing")
+foreach(file bin/vexed-drifts share/doc/vexed-drifts/copyright share/doc/vexed-drifts/changelog.gz
+             share/man/man6/vexed-drifts.6.gz)
+  if(NOT EXISTS ${PREFIX}/${file})
+    message(FATAL_ERROR "${file} is missing")
+  endif()
+endforeach()
+file(GLOB metainfo ${PREFIX}/share/metainfo/*.metainfo.xml)
+if(NOT metainfo)
+  message(FATAL_ERROR "share/metainfo/ holds no metainfo")
 endif()
 set(entry ${PREFIX}/share/applications/vexed-drifts.desktop)
 execute_process(COMMAND ${VALIDATE} ${entry} RESULT_VARIABLE failed)

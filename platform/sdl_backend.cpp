@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "platform/backend.h"
@@ -60,6 +61,21 @@ bool RendererIsEmulated(SDL_Renderer* candidate) {
     return std::strstr(text, "llvmpipe") || std::strstr(text, "softpipe") || std::strstr(text, "Software");
 }
 
+// Whether a graphics card can draw for this process. Without a device node for one, Linux's OpenGL can
+// only be emulated, and setting that up (about 0.3 s) to find so and throw it away is skipped; elsewhere,
+// and with a device, the renderer is made and judged by RendererIsEmulated.
+bool MayHaveGraphicsCard() {
+    if (std::strcmp(SDL_GetPlatform(), "Linux") != 0) return true;
+    const char* software = SDL_getenv("LIBGL_ALWAYS_SOFTWARE");
+    if (software && *software && std::strcmp(software, "0") != 0) return false;
+    std::error_code error;
+    for (const auto& node : std::filesystem::directory_iterator("/dev/dri", error)) {
+        const std::string name = node.path().filename().string();
+        if (name.starts_with("card") || name.starts_with("renderD")) return true;
+    }
+    return std::filesystem::exists("/dev/nvidia0", error);
+}
+
 void ShowLastFrame() {
     if (renderer) {
         SDL_RenderClear(renderer);
@@ -110,15 +126,49 @@ void UnplugPad(SDL_JoystickID id) {
     }
 }
 
+// Whether the window fills its display without a frame. SDL's flags follow only the switches made
+// through SDL; this also sees a whole screen that the window manager made (its own key or menu).
+bool FillsDisplay() {
+    SDL_Rect bounds;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) return false;
+    int x, y, w, h, top = 0, left = 0, bottom = 0, right = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    SDL_GetWindowSize(window, &w, &h);
+    SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right);  // zeros where unknown
+    return x == bounds.x && y == bounds.y && w == bounds.w && h == bounds.h && top + left + bottom + right == 0;
+}
+
+// Whether the window is maximised when not on the whole screen: kept while it is, as window managers
+// drop the maximised state for the whole screen, and SDL with it. While SDL believes the window on the
+// whole screen, its maximised flag is not kept up to date, so it is not read then.
+bool maximisedInWindow;
+
+void NoteWindowState() {
+    const Uint32 flags = SDL_GetWindowFlags(window);
+    if (!(flags & SDL_WINDOW_FULLSCREEN) && !FillsDisplay()) maximisedInWindow = flags & SDL_WINDOW_MAXIMIZED;
+}
+
 // F11, or Alt with Return, switches between the window and the whole screen (at the desktop's own mode,
-// the picture stretched as in a window). Return pressed with Alt does not reach the game.
+// the picture stretched as in a window), and back to the window as it was: maximised stays maximised.
+// Return pressed with Alt does not reach the game.
+
 void HandleKeyEvent(const SDL_KeyboardEvent& key) {
     if (key.type != SDL_KEYDOWN || key.repeat || !window) return;
     const SDL_Scancode code = key.keysym.scancode;
     const bool altReturn = (code == SDL_SCANCODE_RETURN || code == SDL_SCANCODE_KP_ENTER) && (key.keysym.mod & KMOD_ALT);
     if (code != SDL_SCANCODE_F11 && !altReturn) return;
-    const bool full = SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP;
-    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // What the screen shows decides; where the window manager switched on its own, SDL's state is brought
+    // in line first, as SDL sends the window manager only the changes from what it believes.
+    const bool sdlFull = SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN;
+    if (FillsDisplay()) {
+        if (!sdlFull) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        SDL_SetWindowFullscreen(window, 0);
+        if (maximisedInWindow) SDL_MaximizeWindow(window);
+        return;
+    }
+    if (sdlFull) SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 void AudioCallback(void*, Uint8* stream, int length) {
@@ -160,7 +210,8 @@ bool BackendOpenWindow(const char* title, int width, int height) {
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
     // Presenting waits for the display's refresh, so the picture never tears.
-    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (window && MayHaveGraphicsCard())
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (renderer && RendererIsEmulated(renderer)) {
         SDL_DestroyRenderer(renderer);
         renderer = nullptr;
@@ -184,6 +235,7 @@ void BackendCloseWindow() {
     texture = nullptr;
     renderer = nullptr;
     window = nullptr;
+    maximisedInWindow = false;
 }
 
 void BackendShowFrame(const uint32_t* pixels, int width, int height) {
@@ -201,16 +253,19 @@ void BackendShowFrame(const uint32_t* pixels, int width, int height) {
 int BackendPollEvent() {
     // Every pending message is handled here, so that none piles up; a close request is kept for this call.
     SDL_Event event;
+    bool windowChanged = false;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) closePending = true;
         if (event.type == SDL_KEYDOWN) HandleKeyEvent(event.key);
         if (event.type == SDL_JOYDEVICEADDED) PlugPad(event.jdevice.which);
         if (event.type == SDL_JOYDEVICEREMOVED) UnplugPad(event.jdevice.which);
         if (event.type != SDL_WINDOWEVENT) continue;
+        windowChanged = true;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) closePending = true;
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
             ShowLastFrame();
     }
+    if (windowChanged && window) NoteWindowState();  // once the batch is in: the state it ends in
     if (!closePending) return 0;
     closePending = false;
     return 0x10;

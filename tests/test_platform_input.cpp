@@ -130,7 +130,7 @@ TEST(KeyTable, EveryCodeAndNameOnceAndTheGameKeysPresent) {
         {KEY_UP, "ArrowUp"}, {KEY_DOWN, "ArrowDown"}, {KEY_LEFT, "ArrowLeft"}, {KEY_RIGHT, "ArrowRight"},
         {KEY_1, "Digit1"}, {KEY_BACKSPACE, "Backspace"}, {KEY_RETURN, "Enter"}, {0x1E, "KeyA"}, {0x0B, "Digit0"}};
     for (const auto& [code, name] : game) {
-        const auto at = std::find_if(KEY_NAMES, KEY_NAMES + KEY_NAME_COUNT, [&](const KeyName& key) { return key.set1 == code; });
+        const auto at = std::find_if(KEY_NAMES, KEY_NAMES + KEY_NAME_COUNT, [code = code](const KeyName& key) { return key.set1 == code; });
         ASSERT_NE(at, KEY_NAMES + KEY_NAME_COUNT) << name;
         EXPECT_STREQ(at->dom, name);
     }

@@ -53,7 +53,7 @@ TEST_F(NameEntry, EqualScoresLandBelowTheOnesAlreadyThereAndTheLowestDropsOut) {
     EXPECT_GT(EnterName(lowest + 1, RETURN), 0);
     // Forty more with many ties: the table stays in order, and its exact order is that of the sort.
     std::string names;
-    for (int i = 0; i < 40; ++i) InsertHallOfFame("p" + std::to_string(i), 1000 + (i * 7919 % 13) * 250);
+    for (int i = 0; i < 40; ++i) InsertHallOfFame(std::string("p").append(std::to_string(i)), 1000 + (i * 7919 % 13) * 250);
     for (int i = 0; i < HALL_OF_FAME_PLACES; ++i) {
         EXPECT_GE(hallOfFame[std::max(i - 1, 0)].score, hallOfFame[i].score) << i;
         names += hallOfFame[i].name + " ";
