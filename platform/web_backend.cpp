@@ -14,14 +14,21 @@
 
 namespace {
 constexpr int AUDIO_RATE = 44100;
-constexpr int AUDIO_LEAD = AUDIO_RATE * 60 / 1000;   // samples queued ahead of the output: an effect is heard
-                                                     // within this plus the output latency (~30 ms)
+// The audio queued ahead of the output: an effect is heard within the queue plus the output latency. It is
+// kept short while the frames come steadily, and grows at once after a late one, so that a page that falls
+// behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back over a few seconds.
+constexpr int64_t LEAD_LEAST = 40000;                // microseconds
+constexpr int64_t LEAD_MOST = 250000;
+constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
+constexpr int64_t LEAD_EASE = 32;                    // steady feeds take 1/32 of their gap off the lead
 constexpr int AUDIO_PIECE = 256;                     // the least that is mixed at a time
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
 
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
 std::vector<int16_t> audioPiece;
+int64_t audioLead = LEAD_LEAST;                       // microseconds
+int64_t lastFeed;                                     // BackendTicks of the last feed; 0 after a pause
 std::vector<uint32_t> framePixels;                    // the back buffer with its alpha bytes set
 
 // The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
@@ -41,6 +48,40 @@ EM_JS(void, WebStart, (), {
     window.addEventListener('keyup', handle(false));
     window.addEventListener('blur', release);
     document.addEventListener('visibilitychange', release);
+    // A page the browser put away (hidden, or frozen or kept in its back-forward cache) counts as unseen.
+    web.away = false;
+    const away = (value) => () => { web.away = value; if (web.shown) web.shown(); };
+    document.addEventListener('freeze', away(true));
+    document.addEventListener('resume', away(false));
+    window.addEventListener('pagehide', away(true));
+    window.addEventListener('pageshow', away(false));
+    document.addEventListener('visibilitychange', () => { if (web.shown) web.shown(); });
+});
+
+EM_JS(int, WebVisible, (), { return document.visibilityState !== 'hidden' && !Module.web.away; });
+
+// Waits (handing the page back to the browser) for the page to be shown, at most `milliseconds`.
+EM_ASYNC_JS(void, WebWaitShown, (int milliseconds), {
+    const web = Module.web;
+    await new Promise(resolve => {
+        const timer = setTimeout(() => { web.shown = null; resolve(); }, milliseconds);
+        web.shown = () => { clearTimeout(timer); web.shown = null; resolve(); };
+    });
+});
+
+// The context is held, not closed: what is queued plays on from where it stood when it is let go. The
+// analyser shows silence meanwhile.
+EM_JS(void, WebPauseAudio, (int paused), {
+    const context = Module.audioContext;
+    if (!context || context.state === 'closed') return;
+    const web = Module.web;
+    if (paused) {
+        if (web.gain) web.gain.gain.setValueAtTime(0, context.currentTime);
+        context.suspend();
+    } else {
+        if (web.gain) web.gain.gain.setValueAtTime(1, context.currentTime);
+        context.resume();
+    }
 });
 
 EM_JS(void, WebNameKey, (const char* dom, int code), { Module.web.codes[UTF8ToString(dom)] = code; });
@@ -105,6 +146,8 @@ EM_JS(int, WebAudioQueued, (int rate), {
     return Math.max(0, web.audioEnd - Math.round(Module.audioContext.currentTime * rate));
 });
 
+EM_JS(void, WebSetAudioLead, (int milliseconds), { Module.web.audioLead = milliseconds; });  // for the browser test
+
 EM_JS(void, WebQueueAudio, (const int16_t* samples, int count, int rate), {
     const web = Module.web, context = Module.audioContext;
     const buffer = context.createBuffer(1, count, rate);
@@ -140,7 +183,15 @@ EM_JS(void, WebEnded, (int code), {
 // the mix call (BackendMixesOnFrameLoop).
 void FeedAudio() {
     if (!audioMix) return;
-    const int wanted = AUDIO_LEAD - WebAudioQueued(AUDIO_RATE);
+    const int64_t now = BackendTicks();
+    if (lastFeed != 0) {
+        const int64_t gap = now - lastFeed;
+        audioLead = gap + LEAD_MARGIN > audioLead ? std::min(LEAD_MOST, gap * 3 / 2 + LEAD_MARGIN)
+                                                  : std::max(LEAD_LEAST, audioLead - gap / LEAD_EASE);
+    }
+    lastFeed = now;
+    WebSetAudioLead(int(audioLead / 1000));
+    const int wanted = int(audioLead * AUDIO_RATE / 1000000) - WebAudioQueued(AUDIO_RATE);
     if (wanted < AUDIO_PIECE) return;
     audioPiece.resize(size_t(wanted));
     audioMix(audioUser, audioPiece.data(), wanted);
@@ -191,6 +242,13 @@ void BackendShowFrame(const uint32_t* pixels, int width, int height) {
 
 int BackendPollEvent() { return 0; }  // a page is closed with its tab, which ends everything at once
 
+bool BackendVisible() { return WebVisible() != 0; }
+
+bool BackendWaitShown(uint32_t milliseconds) {
+    WebWaitShown(int(milliseconds));
+    return BackendVisible();
+}
+
 bool BackendReadKeys(uint8_t keys[256]) { return WebReadKeys(keys) != 0; }
 
 char BackendKeyCharacter(int code) { return code >= 0 && code < 256 ? char(WebKeyCharacter(code)) : 0; }
@@ -237,6 +295,11 @@ void BackendCloseAudio() {
     audioMix = nullptr;
     audioUser = nullptr;
     WebCloseAudio();
+}
+
+void BackendPauseAudio(bool paused) {
+    WebPauseAudio(paused);
+    lastFeed = 0;  // the time away is no gap between two feeds
 }
 
 bool BackendMixesOnFrameLoop() { return true; }
