@@ -21,7 +21,8 @@ constexpr int64_t LEAD_LEAST = 40000;                // microseconds
 constexpr int64_t LEAD_MOST = 250000;
 constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
 constexpr int64_t LEAD_EASE = 32;                    // steady feeds take 1/32 of their gap off the lead
-constexpr int AUDIO_PIECE = 256;                     // the least that is mixed at a time
+constexpr int AUDIO_PIECES = 3;                      // a top-up is at least this part of the lead: every
+                                                     // piece costs the page two audio nodes, so few and long
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
 
 void (*audioMix)(void*, int16_t*, int);
@@ -29,7 +30,9 @@ void* audioUser;
 std::vector<int16_t> audioPiece;
 int64_t audioLead = LEAD_LEAST;                       // microseconds
 int64_t lastFeed;                                     // BackendTicks of the last feed; 0 after a pause
-std::vector<uint32_t> framePixels;                    // the back buffer with its alpha bytes set
+std::vector<uint32_t> framePixels;                    // the back buffer with its alpha bytes set (2D canvas)
+bool pictureOpen;
+bool pictureOpaque;                                   // the canvas takes only opaque pixels (no WebGL)
 
 // The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
 // user gesture, when browsers let sound start.
@@ -69,18 +72,22 @@ EM_ASYNC_JS(void, WebWaitShown, (int milliseconds), {
     });
 });
 
-// The context is held, not closed: what is queued plays on from where it stood when it is let go. The
-// analyser shows silence meanwhile.
+// The context is held, not closed, and the mix goes on from where it stood when it is let go. The sound
+// fades out over 10 ms first (a wave cut mid-swing clicks) and the context is held once the output has
+// been silent for a moment (the analyser shows silence then); what was queued meanwhile is not heard.
 EM_JS(void, WebPauseAudio, (int paused), {
-    const context = Module.audioContext;
-    if (!context || context.state === 'closed') return;
-    const web = Module.web;
+    const context = Module.audioContext, web = Module.web;
+    if (!context || context.state === 'closed' || !web.gain) return;
+    const gain = web.gain.gain, now = context.currentTime;
+    clearTimeout(web.suspending);
+    gain.cancelScheduledValues(now);
+    gain.setValueAtTime(paused ? 1 : 0, now);
+    gain.linearRampToValueAtTime(paused ? 0 : 1, now + 0.01);
     if (paused) {
-        if (web.gain) web.gain.gain.setValueAtTime(0, context.currentTime);
-        context.suspend();
+        web.suspending = setTimeout(() => context.suspend(), 100);
     } else {
-        if (web.gain) web.gain.gain.setValueAtTime(1, context.currentTime);
         context.resume();
+        web.audioEnd = Math.max(web.audioEnd, Math.round(now * context.sampleRate));  // no stall: it was held
     }
 });
 
@@ -91,16 +98,66 @@ EM_JS(void, WebOpenCanvas, (const char* title), {
     if (Module.onCanvasOpen) Module.onCanvasOpen();
 });
 
-EM_JS(void, WebShowFrame, (const uint32_t* pixels, int width, int height), {
-    const web = Module.web;
-    const bytes = width * height * 4;
-    if (!web.image || web.image.data.buffer !== HEAPU8.buffer || web.pixels !== pixels) {
-        web.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, bytes), width, height);
-        web.pixels = pixels;
-        web.context = Module.canvas.getContext('2d', {alpha: false});
+// The picture goes to the canvas through WebGL where the page has it: the back buffer is uploaded as a
+// texture as it is (the shader makes it opaque) and the browser's compositor scales the canvas, so the main
+// thread only copies the bytes once. Without WebGL (or while its context is lost) the 2D canvas takes the
+// frame, which needs opaque pixels (returns 0: the caller sets the alpha bytes first).
+EM_JS(int, WebOpenPicture, (int width, int height), {
+    const web = Module.web, canvas = Module.canvas;
+    const options = {alpha: false, antialias: false, depth: false, stencil: false, preserveDrawingBuffer: true};
+    const gl = Module.forceCanvas2d ? null : canvas.getContext('webgl', options);
+    const open = () => {
+        const shader = (type, text) => {
+            const s = gl.createShader(type);
+            gl.shaderSource(s, text);
+            gl.compileShader(s);
+            return s;
+        };
+        const program = gl.createProgram();
+        gl.attachShader(program, shader(gl.VERTEX_SHADER,
+            'attribute vec2 p; varying vec2 t; void main() { t = vec2(p.x + 1.0, 1.0 - p.y) * 0.5; gl_Position = vec4(p, 0.0, 1.0); }'));
+        gl.attachShader(program, shader(gl.FRAGMENT_SHADER,
+            'precision mediump float; uniform sampler2D s; varying vec2 t; void main() { gl_FragColor = vec4(texture2D(s, t).rgb, 1.0); }'));
+        gl.linkProgram(program);
+        if (!gl.getProgramParameter(program, gl.LINK_STATUS)) return false;
+        gl.useProgram(program);
+        gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+        gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, -1, 3, -1, -1, 3]), gl.STATIC_DRAW);
+        gl.enableVertexAttribArray(0);
+        gl.vertexAttribPointer(0, 2, gl.FLOAT, false, 0, 0);
+        gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+        const settings = [gl.TEXTURE_MIN_FILTER, gl.NEAREST, gl.TEXTURE_MAG_FILTER, gl.NEAREST,
+                          gl.TEXTURE_WRAP_S, gl.CLAMP_TO_EDGE, gl.TEXTURE_WRAP_T, gl.CLAMP_TO_EDGE];
+        for (let i = 0; i < settings.length; i += 2) gl.texParameteri(gl.TEXTURE_2D, settings[i], settings[i + 1]);
+        gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, null);
+        gl.viewport(0, 0, width, height);
+        return gl.getError() === gl.NO_ERROR;
+    };
+    if (gl && open()) {
+        web.gl = gl;
+        canvas.addEventListener('webglcontextlost', (event) => { event.preventDefault(); web.gl = null; });
+        canvas.addEventListener('webglcontextrestored', () => { if (open()) web.gl = gl; });
+        return 1;
     }
-    web.context.putImageData(web.image, 0, 0);
+    web.context = canvas.getContext('2d', {alpha: false});
+    return 0;
+});
+
+EM_JS(void, WebShowFrame, (const uint32_t* pixels, int width, int height), {
+    const web = Module.web, gl = web.gl;
+    if (gl) {
+        gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE,
+                         HEAPU8.subarray(pixels, pixels + width * height * 4));
+        gl.drawArrays(gl.TRIANGLES, 0, 3);
+    } else if (web.context) {
+        if (!web.image || web.image.data.buffer !== HEAPU8.buffer || web.pixels !== pixels) {
+            web.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
+            web.pixels = pixels;
+        }
+        web.context.putImageData(web.image, 0, 0);
+    }
     ++web.frames;
+    if (web.onFrame) web.onFrame();  // the browser test looks at frames as they are shown
 });
 
 EM_JS(int, WebReadKeys, (uint8_t* keys), {
@@ -191,8 +248,9 @@ void FeedAudio() {
     }
     lastFeed = now;
     WebSetAudioLead(int(audioLead / 1000));
-    const int wanted = int(audioLead * AUDIO_RATE / 1000000) - WebAudioQueued(AUDIO_RATE);
-    if (wanted < AUDIO_PIECE) return;
+    const int lead = int(audioLead * AUDIO_RATE / 1000000);
+    const int wanted = lead - WebAudioQueued(AUDIO_RATE);
+    if (wanted < lead / AUDIO_PIECES) return;
     audioPiece.resize(size_t(wanted));
     audioMix(audioUser, audioPiece.data(), wanted);
     WebQueueAudio(audioPiece.data(), wanted, AUDIO_RATE);
@@ -233,10 +291,17 @@ bool BackendOpenWindow(const char* title, int, int) {
 void BackendCloseWindow() {}
 
 void BackendShowFrame(const uint32_t* pixels, int width, int height) {
-    // Canvas pixels are bytes R, G, B, A: the colour value 0x00BBGGRR with an opaque alpha byte.
-    framePixels.resize(size_t(width) * size_t(height));
-    std::transform(pixels, pixels + framePixels.size(), framePixels.begin(), [](uint32_t c) { return c | 0xFF000000u; });
-    WebShowFrame(framePixels.data(), width, height);
+    if (!pictureOpen) {
+        pictureOpen = true;
+        pictureOpaque = WebOpenPicture(width, height) == 0;
+    }
+    if (pictureOpaque) {
+        // Canvas pixels are bytes R, G, B, A: the colour value 0x00BBGGRR with an opaque alpha byte.
+        framePixels.resize(size_t(width) * size_t(height));
+        std::transform(pixels, pixels + framePixels.size(), framePixels.begin(), [](uint32_t c) { return c | 0xFF000000u; });
+        pixels = framePixels.data();
+    }
+    WebShowFrame(pixels, width, height);
     FeedAudio();  // also between the loading screen's frames, which do not sleep
 }
 
