@@ -1,12 +1,13 @@
 // The web page backend: the back buffer is shown in the page's canvas, keyboard and gamepad come from the
 // page, the clock from performance.now(), and Web Audio plays what the mixer makes. A page has no threads:
-// every sleep hands control back to the browser (Asyncify's emscripten_sleep), and the audio is mixed on
+// every sleep hands control back to the browser (through Asyncify), and the audio is mixed on
 // the main thread whenever the frame loop sleeps, a little ahead of what the speakers play.
 // This is the only file that includes Emscripten; the page around it is platform/web/.
 #include <emscripten.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/backend.h"
@@ -24,6 +25,7 @@ constexpr int64_t LEAD_EASE = 32;                    // steady feeds take 1/32 o
 constexpr int AUDIO_PIECES = 3;                      // a top-up is at least this part of the lead: every
                                                      // piece costs the page two audio nodes, so few and long
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
+constexpr int64_t SHORTEST_TIMER = 4;                // ms: browsers hold a timer set from a timer this long
 
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
@@ -32,6 +34,7 @@ int64_t audioLead = LEAD_LEAST;                       // microseconds
 int64_t lastFeed;                                     // BackendTicks of the last feed; 0 after a pause
 std::vector<uint32_t> framePixels;                    // the back buffer with its alpha bytes set (2D canvas)
 bool pictureOpen;
+bool frameJustShown;                                  // no sleep since the last frame was shown
 bool pictureOpaque;                                   // the canvas takes only opaque pixels (no WebGL)
 
 // The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
@@ -63,12 +66,49 @@ EM_JS(void, WebStart, (), {
 
 EM_JS(int, WebVisible, (), { return document.visibilityState !== 'hidden' && !Module.web.away; });
 
-// Waits (handing the page back to the browser) for the page to be shown, at most `milliseconds`.
-EM_ASYNC_JS(void, WebWaitShown, (int milliseconds), {
+// Hands the page back to the browser for `milliseconds` (a timer), or for 0 just long enough for the
+// browser to do what is waiting: a message the page sends itself, which no browser holds back as it does
+// short timers. The module goes on where it stood when the wake comes (Asyncify; both are listed in
+// ASYNCIFY_IMPORTS); the program's end, thrown through it from there, is no error.
+EM_JS(void, WebNap, (int milliseconds), {
     const web = Module.web;
-    await new Promise(resolve => {
-        const timer = setTimeout(() => { web.shown = null; resolve(); }, milliseconds);
-        web.shown = () => { clearTimeout(timer); web.shown = null; resolve(); };
+    Asyncify.handleSleep(wakeUp => {
+        const wake = () => {
+            try {
+                wakeUp();
+            } catch (e) {
+                if (!(e instanceof ExitStatus) && e !== 'unwind') throw e;
+            }
+        };
+        if (milliseconds > 0) {
+            setTimeout(wake, milliseconds);
+            return;
+        }
+        if (!web.napChannel) {
+            web.napChannel = new MessageChannel();
+            web.napWakes = [];
+            web.napChannel.port1.onmessage = () => web.napWakes.shift()();
+        }
+        web.napWakes.push(wake);
+        web.napChannel.port2.postMessage(0);
+    });
+});
+
+// Waits (handing the page back to the browser) for the page to be shown, at most `milliseconds`.
+EM_JS(void, WebWaitShown, (int milliseconds), {
+    const web = Module.web;
+    Asyncify.handleSleep(wakeUp => {
+        const wake = () => {
+            clearTimeout(timer);
+            web.shown = null;
+            try {
+                wakeUp();
+            } catch (e) {
+                if (!(e instanceof ExitStatus) && e !== 'unwind') throw e;
+            }
+        };
+        const timer = setTimeout(wake, milliseconds);
+        web.shown = wake;
     });
 });
 
@@ -98,14 +138,26 @@ EM_JS(void, WebOpenCanvas, (const char* title), {
     if (Module.onCanvasOpen) Module.onCanvasOpen();
 });
 
-// The picture goes to the canvas through WebGL where the page has it: the back buffer is uploaded as a
-// texture as it is (the shader makes it opaque) and the browser's compositor scales the canvas, so the main
-// thread only copies the bytes once. Without WebGL (or while its context is lost) the 2D canvas takes the
-// frame, which needs opaque pixels (returns 0: the caller sets the alpha bytes first).
+// The picture goes to the canvas through WebGL where a graphics processor draws it: the back buffer is
+// uploaded as a texture as it is (the shader makes it opaque), so the main thread copies the bytes once and
+// converts nothing. WebGL that the processor emulates costs far more than the 2D canvas, so then (and
+// without WebGL) the 2D canvas takes the frame, which needs opaque pixels (returns 0: the caller sets the
+// alpha bytes first). Module.presenting = 'webgl' or '2d' makes the choice instead (the browser test).
 EM_JS(int, WebOpenPicture, (int width, int height), {
     const web = Module.web, canvas = Module.canvas;
-    const options = {alpha: false, antialias: false, depth: false, stencil: false, preserveDrawingBuffer: true};
-    const gl = Module.forceCanvas2d ? null : canvas.getContext('webgl', options);
+    const options = {alpha: false, antialias: false, depth: false, stencil: false, preserveDrawingBuffer: true,
+                     failIfMajorPerformanceCaveat: Module.presenting !== 'webgl'};
+    const emulated = () => {
+        const probe = document.createElement('canvas').getContext('webgl');
+        if (!probe) return true;
+        const info = probe.getExtension('WEBGL_debug_renderer_info');
+        const name = String(probe.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : probe.RENDERER));
+        const lose = probe.getExtension('WEBGL_lose_context');
+        if (lose) lose.loseContext();
+        return /SwiftShader|llvmpipe|softpipe|software/i.test(name);
+    };
+    const way = Module.presenting || (emulated() ? '2d' : 'webgl');
+    const gl = way === '2d' ? null : canvas.getContext('webgl', options);
     const open = () => {
         const shader = (type, text) => {
             const s = gl.createShader(type);
@@ -257,19 +309,24 @@ void FeedAudio() {
 }
 
 // Sleeps until the clock reads `until` microseconds, waking at least every LONGEST_NAP to feed the audio.
-// A browser's timer wakes in whole milliseconds and usually late; the frame cap starts its next interval
-// when a frame really goes out, so every late wake would be lost for good. The sleeps aim early by the
-// lateness the timer has shown lately, and round to the nearest millisecond, so that a frame goes out on
-// time on average instead of always after it.
+// A browser's timer wakes in whole milliseconds and usually late, and one set from a timer's own callback
+// (as every sleep here is) waits at least SHORTEST_TIMER; the frame cap starts its next interval when a
+// frame really goes out, so every late wake would be lost for good. The timers aim early by the lateness
+// they have shown lately, and the last few milliseconds pass in quick hand-overs to the browser, so that a
+// frame goes out on time instead of after it.
 void SleepUntil(int64_t until) {
     static int64_t timerLateness;                     // microseconds, a running mean
     for (;;) {
         FeedAudio();
-        const int64_t left = until - BackendTicks() - timerLateness;
-        if (left < 500) return;
-        const uint32_t nap = std::min(LONGEST_NAP, uint32_t((left + 500) / 1000));
+        const int64_t left = until - BackendTicks();
+        if (left < 250) return;
+        if (left - timerLateness < SHORTEST_TIMER * 1000) {
+            WebNap(0);
+            continue;
+        }
+        const uint32_t nap = std::min(LONGEST_NAP, uint32_t((left - timerLateness) / 1000));
         const int64_t due = BackendTicks() + int64_t(nap) * 1000;
-        emscripten_sleep(nap);
+        WebNap(int(nap));
         timerLateness += (std::clamp<int64_t>(BackendTicks() - due, 0, 4000) - timerLateness) / 8;
     }
 }
@@ -302,6 +359,7 @@ void BackendShowFrame(const uint32_t* pixels, int width, int height) {
         pixels = framePixels.data();
     }
     WebShowFrame(pixels, width, height);
+    frameJustShown = true;
     FeedAudio();  // also between the loading screen's frames, which do not sleep
 }
 
@@ -336,7 +394,18 @@ int64_t BackendTicks() { return int64_t(emscripten_get_now() * 1000.0); }
 int64_t BackendTickFrequency() { return 1000000; }
 void BackendWaitUntil(int64_t ticks) { SleepUntil(ticks); }
 uint32_t BackendMilliseconds() { return uint32_t(int64_t(emscripten_get_now())); }
-void BackendSleep(uint32_t milliseconds) { SleepUntil(BackendTicks() + int64_t(milliseconds) * 1000); }
+// The frame loops sleep after every frame they show, so that a frame lasts its work and that sleep at the
+// least. In a page the frame cap's own wait hands the browser its time until the next frame is due, so
+// there the sleep after a frame only hands over once and the frame lasts the cap's interval, or its work
+// when that is longer: a slow phone keeps its frame rate. Other sleeps sleep their whole time.
+void BackendSleep(uint32_t milliseconds) {
+    if (std::exchange(frameJustShown, false)) {
+        WebNap(0);
+        FeedAudio();
+        return;
+    }
+    SleepUntil(BackendTicks() + int64_t(milliseconds) * 1000);
+}
 uint32_t BackendRandomSeed() { return WebRandomSeed(); }
 
 void BackendExit(int code) {

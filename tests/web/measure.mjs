@@ -5,6 +5,7 @@
 //   latency  on a quiet page: the queue ahead of an effect plus the output's own latency
 //   webkit   frame rate in play, WebKit (MiniBrowser, needs DISPLAY) and Chromium taking turns
 //   profile  where the main thread's time goes in play at 4x: a sampled profile by function
+// MEASURE_PRESENTING=webgl or 2d overrides the page's choice of canvas; MEASURE_RATES=4,6 picks the rates.
 import {chromium} from 'playwright-core';
 import {serve} from '../../platform/web/serve.mjs';
 import {PROBES} from './probes.mjs';
@@ -48,6 +49,7 @@ async function startGame(page) {
   await page.goto(url);
   await page.waitForFunction(() => typeof Module === 'object' && typeof Module.callMain === 'function', null, {timeout: 60000});
   await page.evaluate(PROBES);
+  if (process.env.MEASURE_PRESENTING) await page.evaluate(way => { Module.presenting = way; }, process.env.MEASURE_PRESENTING);
   await page.mouse.click(200, 200);
   await page.waitForFunction(() => { const t = window.probes.titlePage(); return t.logo > 800; }, null, {timeout: 60000, polling: 100});
   await page.keyboard.down('ControlLeft');
@@ -98,7 +100,7 @@ async function newPage(width, height) {
 }
 
 if (all || wanted.includes('fps')) {
-  for (const rate of [1, 4, 6]) {
+  for (const rate of (process.env.MEASURE_RATES || '1,4,6').split(',').map(Number)) {
     const {page, cdp, close} = await newPage(915, 412);
     await startGame(page);
     await cdp.send('Emulation.setCPUThrottlingRate', {rate});
