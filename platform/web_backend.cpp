@@ -25,7 +25,6 @@ constexpr int64_t LEAD_EASE = 32;                    // steady feeds take 1/32 o
 constexpr int AUDIO_PIECES = 3;                      // a top-up is at least this part of the lead: every
                                                      // piece costs the page two audio nodes, so few and long
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
-constexpr int64_t SHORTEST_TIMER = 4;                // ms: browsers hold a timer set from a timer this long
 
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
@@ -66,10 +65,11 @@ EM_JS(void, WebStart, (), {
 
 EM_JS(int, WebVisible, (), { return document.visibilityState !== 'hidden' && !Module.web.away; });
 
-// Hands the page back to the browser for `milliseconds` (a timer), or for 0 just long enough for the
-// browser to do what is waiting: a message the page sends itself, which no browser holds back as it does
-// short timers. The module goes on where it stood when the wake comes (Asyncify; both are listed in
-// ASYNCIFY_IMPORTS); the program's end, thrown through it from there, is no error.
+// Hands the page back to the browser for `milliseconds`. Browsers hold a timer set from a timer's own
+// callback (as every wake here would be) for at least 4 ms, so the timer is set from a message the page
+// sends itself, which nothing holds back; for 0 that message is the wake. The module goes on where it
+// stood when the wake comes (Asyncify; both waits are listed in ASYNCIFY_IMPORTS); the program's end,
+// thrown through a wake, is no error.
 EM_JS(void, WebNap, (int milliseconds), {
     const web = Module.web;
     Asyncify.handleSleep(wakeUp => {
@@ -80,16 +80,12 @@ EM_JS(void, WebNap, (int milliseconds), {
                 if (!(e instanceof ExitStatus) && e !== 'unwind') throw e;
             }
         };
-        if (milliseconds > 0) {
-            setTimeout(wake, milliseconds);
-            return;
-        }
         if (!web.napChannel) {
             web.napChannel = new MessageChannel();
             web.napWakes = [];
             web.napChannel.port1.onmessage = () => web.napWakes.shift()();
         }
-        web.napWakes.push(wake);
+        web.napWakes.push(milliseconds > 0 ? () => setTimeout(wake, milliseconds) : wake);
         web.napChannel.port2.postMessage(0);
     });
 });
@@ -309,22 +305,17 @@ void FeedAudio() {
 }
 
 // Sleeps until the clock reads `until` microseconds, waking at least every LONGEST_NAP to feed the audio.
-// A browser's timer wakes in whole milliseconds and usually late, and one set from a timer's own callback
-// (as every sleep here is) waits at least SHORTEST_TIMER; the frame cap starts its next interval when a
-// frame really goes out, so every late wake would be lost for good. The timers aim early by the lateness
-// they have shown lately, and the last few milliseconds pass in quick hand-overs to the browser, so that a
-// frame goes out on time instead of after it.
+// A browser's timer wakes in whole milliseconds and usually late; the frame cap starts its next interval
+// when a frame really goes out, so every late wake would be lost for good. The sleeps aim early by the
+// lateness the timer has shown lately, and round to the nearest millisecond, so that a frame goes out on
+// time on average instead of always after it.
 void SleepUntil(int64_t until) {
     static int64_t timerLateness;                     // microseconds, a running mean
     for (;;) {
         FeedAudio();
-        const int64_t left = until - BackendTicks();
-        if (left < 250) return;
-        if (left - timerLateness < SHORTEST_TIMER * 1000) {
-            WebNap(0);
-            continue;
-        }
-        const uint32_t nap = std::min(LONGEST_NAP, uint32_t((left - timerLateness) / 1000));
+        const int64_t left = until - BackendTicks() - timerLateness;
+        if (left < 500) return;
+        const uint32_t nap = std::min(LONGEST_NAP, uint32_t((left + 500) / 1000));
         const int64_t due = BackendTicks() + int64_t(nap) * 1000;
         WebNap(int(nap));
         timerLateness += (std::clamp<int64_t>(BackendTicks() - due, 0, 4000) - timerLateness) / 8;

@@ -43,10 +43,18 @@ export const PROBES = () => {
       for (let i = 0; i < d.length; i += 4) mask.push(light(d[i], d[i + 1], d[i + 2]) ? 1 : 0);
       return {lit: mask.reduce((a, b) => a + b, 0), mask};
     },
-    // The ship icons left of the top: one per ship left.
+    // The ship icons at the top, one per ship left: the places that look like the first (objects in play
+    // may pass over them).
     lives() {
+      const first = read(130, 16, 16, 23);
+      if (count(130, 16, 16, 23, (r, g, b) => b > 150) < 40) return 0;
       let n = 0;
-      for (let i = 1; i <= 8; ++i) if (count(102 + 28 * i, 16, 16, 23, (r, g, b) => r + g + b > 150) > 60) ++n;
+      for (let i = 1; i <= 8; ++i) {
+        const d = read(102 + 28 * i, 16, 16, 23);
+        let differ = 0;
+        for (let k = 0; k < d.length; k += 4) if (Math.abs(d[k + 2] - first[k + 2]) > 80) ++differ;
+        if (differ < 12) ++n;
+      }
       return n;
     },
     bonus() { return count(298, 258, 196, 24, (r, g, b) => r > 180 && g > 150 && b < 140); },

@@ -45,6 +45,7 @@ async function hideAndShow(page) {
   await probe(page, 'setHidden', true);
   await page.waitForTimeout(300);        // the frame under way goes out
   await probe(page, 'stand');
+  if (screenshot) await page.screenshot({path: screenshot.replace(/\.png$/, '-hidden.png')});
   const ship = await probe(page, 'ship');
   const lives = await probe(page, 'lives');
   const from = await probe(page, 'counters');
@@ -61,6 +62,7 @@ async function hideAndShow(page) {
   await probe(page, 'keepFrames', 1);
   await probe(page, 'setHidden', false);
   const returned = await page.waitForFunction(() => window.kept.length >= 1, null, {timeout: 5000}).then(() => true, () => false);
+  if (screenshot) await page.screenshot({path: screenshot.replace(/\.png$/, '-shown.png')});
   const moved = returned ? await probe(page, 'changed', -1, 0) : 1;
   const shipAfter = returned ? await page.evaluate(() => {
     const keep = window.kept[0];
