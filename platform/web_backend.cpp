@@ -17,11 +17,11 @@ namespace {
 constexpr int AUDIO_RATE = 44100;
 // The audio queued ahead of the output: an effect is heard within the queue plus the output latency. It is
 // kept short while the frames come steadily, and grows at once after a late one, so that a page that falls
-// behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back over a few seconds.
+// behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back by 16 ms a second.
 constexpr int64_t LEAD_LEAST = 40000;                // microseconds
 constexpr int64_t LEAD_MOST = 250000;
 constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
-constexpr int64_t LEAD_EASE = 32;                    // steady feeds take 1/32 of their gap off the lead
+constexpr int64_t LEAD_EASE = 64;                    // steady feeds take 1/64 of their gap off the lead
 constexpr int AUDIO_PIECES = 3;                      // a top-up is at least this part of the lead: every
                                                      // piece costs the page two audio nodes, so few and long
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
