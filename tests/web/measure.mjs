@@ -172,7 +172,7 @@ if (all || wanted.includes('profile')) {
 }
 
 if (all || wanted.includes('webkit')) {
-  for (let round = 0; round < 2; ++round) {
+  for (let round = 0; round < Number(process.env.MEASURE_ROUNDS || 2); ++round) {
     const {page, close} = await newPage(800, 600);
     await startGame(page);
     await sleep(1000);
@@ -184,7 +184,9 @@ if (all || wanted.includes('webkit')) {
       await wk.goto(url);
       for (let i = 0; i < 300 && !(await wk.evaluate(() => typeof Module === 'object' && typeof Module.callMain === 'function')); ++i) await sleep(100);
       await wk.evaluate(PROBES);
+      if (process.env.MEASURE_PRESENTING) await wk.evaluate(way => { Module.presenting = way; }, process.env.MEASURE_PRESENTING);
       await wk.click(200, 200);
+      const way = await wk.evaluate(() => new Promise(resolve => setTimeout(() => resolve(Module.web && Module.web.gl ? 'WebGL' : 'the 2D canvas'), 3000)));
       for (let i = 0; i < 300 && (await wk.evaluate(() => window.probes.titlePage().logo)) < 800; ++i) await sleep(100);
       const title = await wk.evaluate(() => window.probes.counters());
       await sleep(5000);
@@ -195,12 +197,12 @@ if (all || wanted.includes('webkit')) {
       await sleep(15000);
       const end = await wk.evaluate(() => window.probes.counters());
       w = {title: (titleEnd.frames - title.frames) * 1000 / (titleEnd.at - title.at),
-           play: (end.frames - start.frames) * 1000 / (end.at - start.at), stalls: end.stalls - start.stalls};
+           play: (end.frames - start.frames) * 1000 / (end.at - start.at), stalls: end.stalls - start.stalls, way};
     } finally {
       await wk.close();
     }
     console.log(`webkit: round ${round + 1}: Chromium ${c.fps.toFixed(1)} frames/s in play; WebKit ${w.play.toFixed(1)} in play, ` +
-      `${w.title.toFixed(1)} on the title page, ${w.stalls} audio stalls`);
+      `${w.title.toFixed(1)} on the title page, ${w.stalls} audio stalls (WebKit through ${w.way})`);
   }
 }
 
