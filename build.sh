@@ -137,7 +137,8 @@ case "$mode" in
         node build-web/wasm_play_frame.js      # the renderer's speed in WebAssembly; fails if SIMD draws otherwise
         node tests/web/web-test.mjs build-web/site build-web/round2.png
         # WebKit, the engine of every browser on an iPhone: its MiniBrowser through WebKitWebDriver, on a virtual display.
-        display=${WEB_TEST_DISPLAY:-:$((250 + RANDOM % 20))}
+        display=${WEB_TEST_DISPLAY:-}
+        for n in $(seq 250 269); do [ -n "$display" ] || [ -e "/tmp/.X$n-lock" ] || display=:$n; done
         Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
         trap 'kill $xvfb 2>/dev/null || true' EXIT
         sleep 1
