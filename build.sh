@@ -10,7 +10,7 @@
 #   ./build.sh screenshots the README's pictures, made again from the headless game into docs/screenshots
 #   ./build.sh web         the game as a web page in build-web/site (Emscripten)
 #   ./build.sh serve       that page, served on 127.0.0.1
-#   ./build.sh web-test    the page in headless Chromium: play, speed and sound checked from the canvas
+#   ./build.sh web-test    the page in headless Chromium and in WebKit (Xvfb): play, pause, speed and sound checked
 #   ./build.sh package     the Debian package vexed-drifts_<version>_amd64.deb, in build-package/
 #   ./build.sh package-test  builds it, lints it, builds it again in another folder (same bytes), installs
 #                      it, plays it under Xvfb, purges it: no file may stay behind
@@ -29,7 +29,7 @@ case "$mode" in
   release) packages+=(dpkg-dev git) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   web|serve) packages+=(emscripten node-acorn) ;;
-  web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;
+  web-test) packages+=(emscripten node-acorn chromium xvfb xauth webkit2gtk-driver); command -v npm >/dev/null || packages+=(npm) ;;
   package) packages+=(dpkg-dev git) ;;  # dpkg-shlibdeps finds the package's dependencies; git the time of the commit
   package-test) packages+=(dpkg-dev xvfb xauth xdotool lintian git) ;;
   mutants) packages+=(python3) ;;
@@ -141,6 +141,13 @@ case "$mode" in
         (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)  # playwright-core, into tests/web/node_modules
         node build-web/wasm_play_frame.js      # the renderer's speed in WebAssembly; fails if SIMD draws otherwise
         node tests/web/web-test.mjs build-web/site build-web/round2.png
+        # WebKit, the engine of every browser on an iPhone: its MiniBrowser through WebKitWebDriver, on a virtual display.
+        display=${WEB_TEST_DISPLAY:-}
+        for n in $(seq 250 269); do [ -n "$display" ] || [ -e "/tmp/.X$n-lock" ] || display=:$n; done
+        Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
+        trap 'kill $xvfb 2>/dev/null || true' EXIT
+        sleep 1
+        DISPLAY=$display node tests/web/webkit-test.mjs build-web/site build-web/webkit
         ;;
     esac
     ;;

@@ -11,6 +11,9 @@ bool BackendOpenWindow(const char* title, int width, int height); // centred, re
 void BackendCloseWindow();
 void BackendShowFrame(const uint32_t* pixels, int width, int height); // shows the back buffer stretched to the window
 int BackendPollEvent();           // handles at most one pending window message; 0x10 for a close request, else 0
+bool BackendVisible();            // false while nothing of the picture can be seen (a minimised window, a hidden page)
+bool BackendWaitShown(uint32_t milliseconds); // waits at most this long for the picture to be seen again; true once
+                                  // it is, or once a close request is pending (BackendPollEvent then reports it)
 bool BackendReadKeys(uint8_t keys[256]); // set-1 snapshot, bit 7 = down; false without keyboard focus
 char BackendKeyCharacter(int code);      // what the key types with the current layout, shift and lock state; 0 for nothing
 char ShiftedCharacter(char c);           // what a US layout types for c with Shift ('a' gives 'A', '1' gives '!'); input.cpp
@@ -30,4 +33,5 @@ uint32_t BackendRandomSeed();     // differs between runs
 // False when there is no device; error then says why.
 bool BackendOpenAudio(void (*mix)(void* user, int16_t* out, int frames), void* user, std::string& error);
 void BackendCloseAudio();         // stops the callback; it has returned when this returns
+void BackendPauseAudio(bool paused); // holds the device's output where it stands (no mix calls), or lets it go on
 bool BackendMixesOnFrameLoop();   // true: mix runs on the main thread, called from the frame loop (no threads)

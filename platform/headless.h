@@ -17,6 +17,10 @@ void HeadlessSetJoystickCount(int count); // joysticks attached in slots 0..coun
 void HeadlessPlugJoystick(int n, bool plugged); // plugs a joystick into slot n, or pulls it out, at any time
 void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown); // bit b-1 = button b
 void HeadlessRequestClose();           // the next PollWindowEvent reports a close request
+// The window is minimised (keys unread) until the clock has moved this far; meanwhile every wait of the
+// game for it to be shown calls whileMinimised.
+void HeadlessMinimise(uint32_t milliseconds, std::function<void()> whileMinimised = nullptr);
+bool HeadlessAudioPaused();            // the device's output is held (the pump gives silence and mixes nothing)
 void HeadlessSetClock(uint32_t milliseconds);
 void HeadlessSetWaitLateness(uint32_t microseconds); // the frame cap's next wait returns this much late (a busy machine)
 void HeadlessAdvanceClock(uint32_t milliseconds);

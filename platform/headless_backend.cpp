@@ -1,6 +1,7 @@
 // The headless backend: no window and no device. Keys, joystick and the close request are set by a
 // script; the clock is fake and moves only when the game sleeps or waits for its frame cap, so a whole game
 // runs frame by frame at full speed with the timing it would have on a real machine.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -22,6 +23,8 @@ char keyCharacters[256];
 bool focused = true;
 bool displayAvailable = true;
 bool closeRequested;
+int64_t shownAgainAt;                   // while the clock is before this, the window is minimised
+std::function<void()> minimisedHook;
 HeadlessJoystick joysticks[JOYSTICK_SLOTS];
 int64_t clockMicros;
 int64_t waitLateness;
@@ -32,6 +35,7 @@ std::function<void(int)> frameHook;
 std::mutex audioMutex;
 bool audioAvailable = true;
 bool mixesOnFrameLoop;
+bool audioPaused;
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
 
@@ -64,9 +68,12 @@ void HeadlessReset() {
     randomSeed = 1;
     frameNumber = 0;
     frameHook = nullptr;
+    shownAgainAt = 0;
+    minimisedHook = nullptr;
     std::lock_guard<std::mutex> lock(audioMutex);
     audioAvailable = true;
     mixesOnFrameLoop = false;
+    audioPaused = false;
 }
 
 void HeadlessSetKey(int code, bool down) {
@@ -88,6 +95,14 @@ void HeadlessSetJoystick(int n, int x, int y, uint32_t buttonsDown) {
     if (n >= 0 && n < JOYSTICK_SLOTS) joysticks[n] = {joysticks[n].attached, x, y, buttonsDown};
 }
 void HeadlessRequestClose() { closeRequested = true; }
+void HeadlessMinimise(uint32_t milliseconds, std::function<void()> whileMinimised) {
+    shownAgainAt = clockMicros + int64_t(milliseconds) * 1000;
+    minimisedHook = std::move(whileMinimised);
+}
+bool HeadlessAudioPaused() {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    return audioPaused;
+}
 void HeadlessSetClock(uint32_t milliseconds) { clockMicros = int64_t(milliseconds) * 1000; }
 void HeadlessSetWaitLateness(uint32_t microseconds) { waitLateness = microseconds; }
 void HeadlessAdvanceClock(uint32_t milliseconds) { clockMicros += int64_t(milliseconds) * 1000; }
@@ -102,7 +117,8 @@ void HeadlessSetMixOnFrameLoop(bool onFrameLoop) { mixesOnFrameLoop = onFrameLoo
 bool HeadlessPumpAudio(int16_t* out, int frames) {
     std::lock_guard<std::mutex> lock(audioMutex);
     if (!audioMix) return false;
-    audioMix(audioUser, out, frames);
+    if (audioPaused) std::memset(out, 0, sizeof(int16_t) * size_t(frames > 0 ? frames : 0));
+    else audioMix(audioUser, out, frames);
     return true;
 }
 
@@ -126,8 +142,16 @@ int BackendPollEvent() {
     return 0x10;
 }
 
+bool BackendVisible() { return clockMicros >= shownAgainAt; }
+
+bool BackendWaitShown(uint32_t milliseconds) {
+    if (minimisedHook) minimisedHook();
+    if (!BackendVisible()) clockMicros = std::min(shownAgainAt, clockMicros + int64_t(milliseconds) * 1000);
+    return BackendVisible() || closeRequested;
+}
+
 bool BackendReadKeys(uint8_t out[256]) {
-    if (!focused) return false;
+    if (!focused || !BackendVisible()) return false;
     std::memcpy(out, keys, 256);
     return true;
 }
@@ -177,6 +201,11 @@ void BackendCloseAudio() {
     std::lock_guard<std::mutex> lock(audioMutex);
     audioMix = nullptr;
     audioUser = nullptr;
+}
+
+void BackendPauseAudio(bool paused) {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    audioPaused = paused;
 }
 
 bool BackendMixesOnFrameLoop() { return mixesOnFrameLoop; }

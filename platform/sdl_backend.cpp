@@ -271,6 +271,17 @@ int BackendPollEvent() {
     return 0x10;
 }
 
+bool BackendVisible() {
+    SDL_PumpEvents();
+    return !window || !(SDL_GetWindowFlags(window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN));
+}
+
+bool BackendWaitShown(uint32_t milliseconds) {
+    // Sleeps until a window message comes (the restore is one); a close request stays for BackendPollEvent.
+    if (SDL_WaitEventTimeout(nullptr, int(milliseconds)) && BackendPollEvent() == 0x10) closePending = true;
+    return closePending || BackendVisible();
+}
+
 bool BackendReadKeys(uint8_t keys[256]) {
     SDL_PumpEvents();
     // The snapshot is what the game reads: key events only serve the fullscreen keys, text events nothing.
@@ -389,6 +400,10 @@ void BackendCloseAudio() {
     SDL_CloseAudioDevice(audioDevice);           // returns once the callback has finished
     audioDevice = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void BackendPauseAudio(bool paused) {
+    if (audioDevice != 0) SDL_PauseAudioDevice(audioDevice, paused ? 1 : 0);
 }
 
 bool BackendMixesOnFrameLoop() { return false; }

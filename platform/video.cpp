@@ -4,6 +4,7 @@
 #include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/sprites.h"
+#include "platform/timing.h"
 
 namespace {
 bool started;
@@ -58,6 +59,8 @@ void PresentFrame() {
     lastRelease = BackendTicks();
     BackendShowFrame(BackBufferPixels(), SCREEN_WIDTH, SCREEN_HEIGHT);
     ++presentedFrames;
+    const int64_t shown = BackendTicks();
+    if (StandStillWhileUnseen()) lastRelease += BackendTicks() - shown;  // the cap's schedule stood still too
 }
 
 int PresentedFrameCount() { return presentedFrames; }

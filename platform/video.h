@@ -16,7 +16,8 @@ int OpenGameWindow(int id, int x, int y, int width, int height, const char* titl
 int OpenScreenInWindow(int window, int x, int y, int width, int height, int stretch, int rightMargin, int bottomMargin); // back buffer and view; sets the frame cap
 int PollWindowEvent();        // once per frame in the attract and play loops: handles one pending window message; EVENT_CLOSE or 0
 void ClearFrame(uint32_t colour); // fills the whole current draw target (the back buffer, or a sprite after SetDrawTarget)
-void PresentFrame();          // end of every frame: ends pixel access, waits for the frame cap, shows the back buffer
+void PresentFrame();          // end of every frame: ends pixel access, waits for the frame cap, shows the back buffer;
+                              // then, while the picture cannot be seen, stands still (timing.h)
 int64_t FrameInterval(int64_t frequency, int cap); // ticks between two frame releases: frequency / (cap + 1)
 int64_t FrameReleaseTime(int64_t now, int64_t lastRelease, int64_t interval); // when the frame after lastRelease may go out
 int PresentedFrameCount();    // frames presented since start-up (tests and tools)

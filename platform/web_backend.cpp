@@ -1,12 +1,13 @@
 // The web page backend: the back buffer is shown in the page's canvas, keyboard and gamepad come from the
 // page, the clock from performance.now(), and Web Audio plays what the mixer makes. A page has no threads:
-// every sleep hands control back to the browser (Asyncify's emscripten_sleep), and the audio is mixed on
+// every sleep hands control back to the browser (through Asyncify), and the audio is mixed on
 // the main thread whenever the frame loop sleeps, a little ahead of what the speakers play.
 // This is the only file that includes Emscripten; the page around it is platform/web/.
 #include <emscripten.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/backend.h"
@@ -14,15 +15,26 @@
 
 namespace {
 constexpr int AUDIO_RATE = 44100;
-constexpr int AUDIO_LEAD = AUDIO_RATE * 60 / 1000;   // samples queued ahead of the output: an effect is heard
-                                                     // within this plus the output latency (~30 ms)
-constexpr int AUDIO_PIECE = 256;                     // the least that is mixed at a time
+// The audio queued ahead of the output: an effect is heard within the queue plus the output latency. It is
+// kept short while the frames come steadily, and grows at once after a late one, so that a page that falls
+// behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back by 16 ms a second.
+constexpr int64_t LEAD_LEAST = 40000;                // microseconds
+constexpr int64_t LEAD_MOST = 250000;
+constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
+constexpr int64_t LEAD_EASE = 64;                    // steady feeds take 1/64 of their gap off the lead
+constexpr int AUDIO_PIECES = 3;                      // a top-up is at least this part of the lead: every
+                                                     // piece costs the page two audio nodes, so few and long
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
 
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
 std::vector<int16_t> audioPiece;
-std::vector<uint32_t> framePixels;                    // the back buffer with its alpha bytes set
+int64_t audioLead = LEAD_LEAST;                       // microseconds
+int64_t lastFeed;                                     // BackendTicks of the last feed; 0 after a pause
+std::vector<uint32_t> framePixels;                    // the back buffer with its alpha bytes set (2D canvas)
+bool pictureOpen;
+bool frameJustShown;                                  // no sleep since the last frame was shown
+bool pictureOpaque;                                   // the canvas takes only opaque pixels (no WebGL)
 
 // The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
 // user gesture, when browsers let sound start.
@@ -41,6 +53,78 @@ EM_JS(void, WebStart, (), {
     window.addEventListener('keyup', handle(false));
     window.addEventListener('blur', release);
     document.addEventListener('visibilitychange', release);
+    // A page the browser put away (hidden, or frozen or kept in its back-forward cache) counts as unseen.
+    web.away = false;
+    const away = (value) => () => { web.away = value; if (web.shown) web.shown(); };
+    document.addEventListener('freeze', away(true));
+    document.addEventListener('resume', away(false));
+    window.addEventListener('pagehide', away(true));
+    window.addEventListener('pageshow', away(false));
+    document.addEventListener('visibilitychange', () => { if (web.shown) web.shown(); });
+});
+
+EM_JS(int, WebVisible, (), { return document.visibilityState !== 'hidden' && !Module.web.away; });
+
+// Hands the page back to the browser for `milliseconds`. Browsers hold a timer set from a timer's own
+// callback (as every wake here would be) for at least 4 ms, so the timer is set from a message the page
+// sends itself, which nothing holds back; for 0 that message is the wake. The module goes on where it
+// stood when the wake comes (Asyncify; both waits are listed in ASYNCIFY_IMPORTS); the program's end,
+// thrown through a wake, is no error.
+EM_JS(void, WebNap, (int milliseconds), {
+    const web = Module.web;
+    Asyncify.handleSleep(wakeUp => {
+        const wake = () => {
+            try {
+                wakeUp();
+            } catch (e) {
+                if (!(e instanceof ExitStatus) && e !== 'unwind') throw e;
+            }
+        };
+        if (!web.napChannel) {
+            web.napChannel = new MessageChannel();
+            web.napWakes = [];
+            web.napChannel.port1.onmessage = () => web.napWakes.shift()();
+        }
+        web.napWakes.push(milliseconds > 0 ? () => setTimeout(wake, milliseconds) : wake);
+        web.napChannel.port2.postMessage(0);
+    });
+});
+
+// Waits (handing the page back to the browser) for the page to be shown, at most `milliseconds`.
+EM_JS(void, WebWaitShown, (int milliseconds), {
+    const web = Module.web;
+    Asyncify.handleSleep(wakeUp => {
+        const wake = () => {
+            clearTimeout(timer);
+            web.shown = null;
+            try {
+                wakeUp();
+            } catch (e) {
+                if (!(e instanceof ExitStatus) && e !== 'unwind') throw e;
+            }
+        };
+        const timer = setTimeout(wake, milliseconds);
+        web.shown = wake;
+    });
+});
+
+// The context is held, not closed, and the mix goes on from where it stood when it is let go. The sound
+// fades out over 10 ms first (a wave cut mid-swing clicks) and the context is held once the output has
+// been silent for a moment (the analyser shows silence then); what was queued meanwhile is not heard.
+EM_JS(void, WebPauseAudio, (int paused), {
+    const context = Module.audioContext, web = Module.web;
+    if (!context || context.state === 'closed' || !web.gain) return;
+    const gain = web.gain.gain, now = context.currentTime;
+    clearTimeout(web.suspending);
+    gain.cancelScheduledValues(now);
+    gain.setValueAtTime(paused ? 1 : 0, now);
+    gain.linearRampToValueAtTime(paused ? 0 : 1, now + 0.01);
+    if (paused) {
+        web.suspending = setTimeout(() => context.suspend(), 100);
+    } else {
+        context.resume();
+        web.audioEnd = Math.max(web.audioEnd, Math.round(now * context.sampleRate));  // no stall: it was held
+    }
 });
 
 EM_JS(void, WebNameKey, (const char* dom, int code), { Module.web.codes[UTF8ToString(dom)] = code; });
@@ -50,16 +134,78 @@ EM_JS(void, WebOpenCanvas, (const char* title), {
     if (Module.onCanvasOpen) Module.onCanvasOpen();
 });
 
-EM_JS(void, WebShowFrame, (const uint32_t* pixels, int width, int height), {
-    const web = Module.web;
-    const bytes = width * height * 4;
-    if (!web.image || web.image.data.buffer !== HEAPU8.buffer || web.pixels !== pixels) {
-        web.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, bytes), width, height);
-        web.pixels = pixels;
-        web.context = Module.canvas.getContext('2d', {alpha: false});
+// The picture goes to the canvas through WebGL where a graphics processor draws it: the back buffer is
+// uploaded as a texture as it is (the shader makes it opaque), so the main thread copies the bytes once and
+// converts nothing. WebGL that the processor emulates costs far more than the 2D canvas, so then (and
+// without WebGL) the 2D canvas takes the frame, which needs opaque pixels (returns 0: the caller sets the
+// alpha bytes first). Module.presenting = 'webgl' or '2d' makes the choice instead (the browser test).
+EM_JS(int, WebOpenPicture, (int width, int height), {
+    const web = Module.web, canvas = Module.canvas;
+    const options = {alpha: false, antialias: false, depth: false, stencil: false, preserveDrawingBuffer: true,
+                     failIfMajorPerformanceCaveat: Module.presenting !== 'webgl'};
+    const emulated = () => {
+        const probe = document.createElement('canvas').getContext('webgl');
+        if (!probe) return true;
+        const info = probe.getExtension('WEBGL_debug_renderer_info');
+        const name = String(probe.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : probe.RENDERER));
+        const lose = probe.getExtension('WEBGL_lose_context');
+        if (lose) lose.loseContext();
+        return /SwiftShader|llvmpipe|softpipe|software/i.test(name);
+    };
+    const way = Module.presenting || (emulated() ? '2d' : 'webgl');
+    const gl = way === '2d' ? null : canvas.getContext('webgl', options);
+    const open = () => {
+        const shader = (type, text) => {
+            const s = gl.createShader(type);
+            gl.shaderSource(s, text);
+            gl.compileShader(s);
+            return s;
+        };
+        const program = gl.createProgram();
+        gl.attachShader(program, shader(gl.VERTEX_SHADER,
+            'attribute vec2 p; varying vec2 t; void main() { t = vec2(p.x + 1.0, 1.0 - p.y) * 0.5; gl_Position = vec4(p, 0.0, 1.0); }'));
+        gl.attachShader(program, shader(gl.FRAGMENT_SHADER,
+            'precision mediump float; uniform sampler2D s; varying vec2 t; void main() { gl_FragColor = vec4(texture2D(s, t).rgb, 1.0); }'));
+        gl.linkProgram(program);
+        if (!gl.getProgramParameter(program, gl.LINK_STATUS)) return false;
+        gl.useProgram(program);
+        gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+        gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, -1, 3, -1, -1, 3]), gl.STATIC_DRAW);
+        gl.enableVertexAttribArray(0);
+        gl.vertexAttribPointer(0, 2, gl.FLOAT, false, 0, 0);
+        gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+        const settings = [gl.TEXTURE_MIN_FILTER, gl.NEAREST, gl.TEXTURE_MAG_FILTER, gl.NEAREST,
+                          gl.TEXTURE_WRAP_S, gl.CLAMP_TO_EDGE, gl.TEXTURE_WRAP_T, gl.CLAMP_TO_EDGE];
+        for (let i = 0; i < settings.length; i += 2) gl.texParameteri(gl.TEXTURE_2D, settings[i], settings[i + 1]);
+        gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, null);
+        gl.viewport(0, 0, width, height);
+        return gl.getError() === gl.NO_ERROR;
+    };
+    if (gl && open()) {
+        web.gl = gl;
+        canvas.addEventListener('webglcontextlost', (event) => { event.preventDefault(); web.gl = null; });
+        canvas.addEventListener('webglcontextrestored', () => { if (open()) web.gl = gl; });
+        return 1;
     }
-    web.context.putImageData(web.image, 0, 0);
+    web.context = canvas.getContext('2d', {alpha: false});
+    return 0;
+});
+
+EM_JS(void, WebShowFrame, (const uint32_t* pixels, int width, int height), {
+    const web = Module.web, gl = web.gl;
+    if (gl) {
+        gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE,
+                         HEAPU8.subarray(pixels, pixels + width * height * 4));
+        gl.drawArrays(gl.TRIANGLES, 0, 3);
+    } else if (web.context) {
+        if (!web.image || web.image.data.buffer !== HEAPU8.buffer || web.pixels !== pixels) {
+            web.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
+            web.pixels = pixels;
+        }
+        web.context.putImageData(web.image, 0, 0);
+    }
     ++web.frames;
+    if (web.onFrame) web.onFrame();  // the browser test looks at frames as they are shown
 });
 
 EM_JS(int, WebReadKeys, (uint8_t* keys), {
@@ -105,6 +251,8 @@ EM_JS(int, WebAudioQueued, (int rate), {
     return Math.max(0, web.audioEnd - Math.round(Module.audioContext.currentTime * rate));
 });
 
+EM_JS(void, WebSetAudioLead, (int milliseconds), { Module.web.audioLead = milliseconds; });  // for the browser test
+
 EM_JS(void, WebQueueAudio, (const int16_t* samples, int count, int rate), {
     const web = Module.web, context = Module.audioContext;
     const buffer = context.createBuffer(1, count, rate);
@@ -140,8 +288,17 @@ EM_JS(void, WebEnded, (int code), {
 // the mix call (BackendMixesOnFrameLoop).
 void FeedAudio() {
     if (!audioMix) return;
-    const int wanted = AUDIO_LEAD - WebAudioQueued(AUDIO_RATE);
-    if (wanted < AUDIO_PIECE) return;
+    const int64_t now = BackendTicks();
+    if (lastFeed != 0) {
+        const int64_t gap = now - lastFeed;
+        audioLead = gap + LEAD_MARGIN > audioLead ? std::min(LEAD_MOST, gap * 3 / 2 + LEAD_MARGIN)
+                                                  : std::max(LEAD_LEAST, audioLead - gap / LEAD_EASE);
+    }
+    lastFeed = now;
+    WebSetAudioLead(int(audioLead / 1000));
+    const int lead = int(audioLead * AUDIO_RATE / 1000000);
+    const int wanted = lead - WebAudioQueued(AUDIO_RATE);
+    if (wanted < lead / AUDIO_PIECES) return;
     audioPiece.resize(size_t(wanted));
     audioMix(audioUser, audioPiece.data(), wanted);
     WebQueueAudio(audioPiece.data(), wanted, AUDIO_RATE);
@@ -160,7 +317,7 @@ void SleepUntil(int64_t until) {
         if (left < 500) return;
         const uint32_t nap = std::min(LONGEST_NAP, uint32_t((left + 500) / 1000));
         const int64_t due = BackendTicks() + int64_t(nap) * 1000;
-        emscripten_sleep(nap);
+        WebNap(int(nap));
         timerLateness += (std::clamp<int64_t>(BackendTicks() - due, 0, 4000) - timerLateness) / 8;
     }
 }
@@ -182,14 +339,29 @@ bool BackendOpenWindow(const char* title, int, int) {
 void BackendCloseWindow() {}
 
 void BackendShowFrame(const uint32_t* pixels, int width, int height) {
-    // Canvas pixels are bytes R, G, B, A: the colour value 0x00BBGGRR with an opaque alpha byte.
-    framePixels.resize(size_t(width) * size_t(height));
-    std::transform(pixels, pixels + framePixels.size(), framePixels.begin(), [](uint32_t c) { return c | 0xFF000000u; });
-    WebShowFrame(framePixels.data(), width, height);
+    if (!pictureOpen) {
+        pictureOpen = true;
+        pictureOpaque = WebOpenPicture(width, height) == 0;
+    }
+    if (pictureOpaque) {
+        // Canvas pixels are bytes R, G, B, A: the colour value 0x00BBGGRR with an opaque alpha byte.
+        framePixels.resize(size_t(width) * size_t(height));
+        std::transform(pixels, pixels + framePixels.size(), framePixels.begin(), [](uint32_t c) { return c | 0xFF000000u; });
+        pixels = framePixels.data();
+    }
+    WebShowFrame(pixels, width, height);
+    frameJustShown = true;
     FeedAudio();  // also between the loading screen's frames, which do not sleep
 }
 
 int BackendPollEvent() { return 0; }  // a page is closed with its tab, which ends everything at once
+
+bool BackendVisible() { return WebVisible() != 0; }
+
+bool BackendWaitShown(uint32_t milliseconds) {
+    WebWaitShown(int(milliseconds));
+    return BackendVisible();
+}
 
 bool BackendReadKeys(uint8_t keys[256]) { return WebReadKeys(keys) != 0; }
 
@@ -213,7 +385,18 @@ int64_t BackendTicks() { return int64_t(emscripten_get_now() * 1000.0); }
 int64_t BackendTickFrequency() { return 1000000; }
 void BackendWaitUntil(int64_t ticks) { SleepUntil(ticks); }
 uint32_t BackendMilliseconds() { return uint32_t(int64_t(emscripten_get_now())); }
-void BackendSleep(uint32_t milliseconds) { SleepUntil(BackendTicks() + int64_t(milliseconds) * 1000); }
+// The frame loops sleep after every frame they show, so that a frame lasts its work and that sleep at the
+// least. In a page the frame cap's own wait hands the browser its time until the next frame is due, so
+// there the sleep after a frame only hands over once and the frame lasts the cap's interval, or its work
+// when that is longer: a slow phone keeps its frame rate. Other sleeps sleep their whole time.
+void BackendSleep(uint32_t milliseconds) {
+    if (std::exchange(frameJustShown, false)) {
+        WebNap(0);
+        FeedAudio();
+        return;
+    }
+    SleepUntil(BackendTicks() + int64_t(milliseconds) * 1000);
+}
 uint32_t BackendRandomSeed() { return WebRandomSeed(); }
 
 void BackendExit(int code) {
@@ -237,6 +420,11 @@ void BackendCloseAudio() {
     audioMix = nullptr;
     audioUser = nullptr;
     WebCloseAudio();
+}
+
+void BackendPauseAudio(bool paused) {
+    WebPauseAudio(paused);
+    lastFeed = 0;  // the time away is no gap between two feeds
 }
 
 bool BackendMixesOnFrameLoop() { return true; }

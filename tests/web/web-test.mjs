@@ -4,71 +4,12 @@
 // "web-test: N passed, M failed"; the exit status is 1 when any failed.
 import {chromium} from 'playwright-core';
 import {serve} from '../../platform/web/serve.mjs';
+import {PROBES} from './probes.mjs';
 
 const site = process.argv[2];
 const screenshot = process.argv[3];
 const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
-
-// Runs in the page: measures on the canvas. Colours are bytes R, G, B of the 0x00BBGGRR back buffer.
-const PROBES = () => {
-  const canvas = document.getElementById('screen');
-  const read = (x, y, w, h) => canvas.getContext('2d').getImageData(x, y, w, h).data;
-  const count = (x, y, w, h, test) => {
-    const d = read(x, y, w, h);
-    let n = 0;
-    for (let i = 0; i < d.length; i += 4) if (test(d[i], d[i + 1], d[i + 2])) ++n;
-    return n;
-  };
-  const light = (r, g, b) => r > 150 && g > 150 && b > 150;
-  window.probes = {
-    // The rightmost lit pixel of the loading bar's row, or -1.
-    loadingBar() {
-      const d = read(300, 286, 220, 14);
-      let right = -1;
-      for (let i = 0; i < d.length; i += 4) if (d[i + 2] > 150) right = Math.max(right, (i / 4) % 220);
-      return right;
-    },
-    // Title page: the logo's bright chrome, and blue stars spread over most of a 4 x 4 grid.
-    titlePage() {
-      const logo = count(220, 160, 370, 90, light);
-      let cells = 0;
-      for (let cy = 0; cy < 4; ++cy)
-        for (let cx = 0; cx < 4; ++cx)
-          if (count(cx * 200, 40 + cy * 130, 200, 130, (r, g, b) => b > 120 && b > r + 60) > 3) ++cells;
-      return {logo, cells};
-    },
-    // The message line at (340, 260): its light pixels, and their mask for comparing two messages.
-    message() {
-      const d = read(340, 258, 128, 22);
-      const mask = [];
-      for (let i = 0; i < d.length; i += 4) mask.push(light(d[i], d[i + 1], d[i + 2]) ? 1 : 0);
-      return {lit: mask.reduce((a, b) => a + b, 0), mask};
-    },
-    bonus() { return count(298, 258, 196, 24, (r, g, b) => r > 180 && g > 150 && b < 140); },
-    nameEntry() { return count(318, 82, 164, 24, light); },
-    // The ship's red base: its centre, or null when no red is in the play area.
-    ship() {
-      const d = read(0, 40, 800, 530);
-      let n = 0, sx = 0, sy = 0;
-      for (let i = 0; i < d.length; i += 4)
-        if (d[i] > 150 && d[i + 1] < 110 && d[i + 2] < 110) { ++n; sx += (i / 4) % 800; sy += Math.floor(i / 4 / 800) + 40; }
-      return n < 20 ? null : {x: sx / n, y: sy / n};
-    },
-    // White-blue missile cores in the column above a point.
-    missiles(x, y) {
-      const top = 40, bottom = Math.max(top + 1, Math.round(y) - 60);
-      return count(Math.max(0, Math.round(x) - 16), top, 32, bottom - top, (r, g, b) => r > 170 && g > 170 && b > 220);
-    },
-    sound() {
-      if (!Module.audioTap) return 0;
-      const a = new Float32Array(Module.audioTap.fftSize);
-      Module.audioTap.getFloatTimeDomainData(a);
-      return Math.sqrt(a.reduce((s, v) => s + v * v, 0) / a.length);
-    },
-    counters() { return {frames: Module.web.frames, stalls: Module.web.audioStalls, at: performance.now()}; },
-  };
-};
 
 let passed = 0, failed = 0;
 function check(name, ok, detail) {
@@ -93,6 +34,56 @@ async function tap(page, key) {
   await page.keyboard.up(key);
 }
 
+const probe = (page, f, ...args) => page.evaluate(({f, args}) => window.probes[f](...args), {f, args});
+
+// Hidden for 30 s in play: nothing runs and nothing is heard; shown again, the game goes on from the
+// very frame it stood at, with its ship.
+async function hideAndShow(page) {
+  await probe(page, 'keepFrames', 2);
+  await page.waitForFunction(() => window.kept.length >= 2);
+  const oneFrame = await probe(page, 'changed', 0, 1);
+  await probe(page, 'setHidden', true);
+  await page.waitForTimeout(300);        // the frame under way goes out
+  await probe(page, 'stand');
+  if (screenshot) await page.screenshot({path: screenshot.replace(/\.png$/, '-hidden.png')});
+  const ship = await probe(page, 'ship');
+  const lives = await probe(page, 'lives');
+  const from = await probe(page, 'counters');
+  const sound = [], audioFrom = await probe(page, 'audioTime');
+  for (let i = 0; i < 30; ++i) {
+    await page.waitForTimeout(1000);
+    sound.push(await probe(page, 'sound'));
+  }
+  const to = await probe(page, 'counters');
+  const audioTo = await probe(page, 'audioTime');
+  check('hidden, no frame runs', to.frames === from.frames, `${to.frames - from.frames} frames in 30 s`);
+  check('hidden, the sound stops', Math.max(...sound) < 0.001 && audioTo - audioFrom < 0.1,
+    `loudest ${Math.max(...sound).toFixed(4)}, the output's clock moved ${(audioTo - audioFrom).toFixed(2)} s`);
+  await probe(page, 'keepFrames', 1);
+  await probe(page, 'setHidden', false);
+  const returned = await page.waitForFunction(() => window.kept.length >= 1, null, {timeout: 5000}).then(() => true, () => false);
+  if (screenshot) await page.screenshot({path: screenshot.replace(/\.png$/, '-shown.png')});
+  const moved = returned ? await probe(page, 'changed', -1, 0) : 1;
+  const shipAfter = returned ? await page.evaluate(() => {
+    const keep = window.kept[0];
+    let n = 0, sx = 0;
+    for (let i = 0; i < keep.length; i += 4)
+      if (i / 4 >= 800 * 40 && keep[i] > 150 && keep[i + 1] < 110 && keep[i + 2] < 110) { ++n; sx += (i / 4) % 800; }
+    return n < 20 ? null : sx / n;
+  }) : null;
+  check('shown again, the game goes on from the frame it stood at',
+    returned && moved <= Math.max(2 * oneFrame, 0.01) && ship && shipAfter !== null && Math.abs(shipAfter - ship.x) < 8,
+    `${(moved * 100).toFixed(2)}% of the pixels changed (one frame in play: ${(oneFrame * 100).toFixed(2)}%), ship at ` +
+    `${ship ? Math.round(ship.x) : '?'} then ${shipAfter === null ? 'none' : Math.round(shipAfter)}`);
+  await page.waitForTimeout(1000);
+  const later = await probe(page, 'ship');
+  const livesLater = await probe(page, 'lives');
+  const heard = await poll(page, 'sound', [], level => level > 0.01, 5000);
+  check('shown again, the ship plays on, none lost, and the sound is back',
+    later !== null && livesLater === lives && lives > 0 && heard > 0.01,
+    `ship ${later ? 'there' : 'gone'}, ships ${lives} then ${livesLater}, level ${heard.toFixed(3)}`);
+}
+
 async function run(page, url) {
   await page.goto(url);
   const asks = await page.waitForFunction(() => /click or press a key to start/.test(document.body.innerText)
@@ -101,14 +92,13 @@ async function run(page, url) {
   check('the page title', (await page.title()) === 'Vexed Drifts [96k]', await page.title());
   await page.evaluate(PROBES);
 
-  // Every presented frame's loading bar, recorded as it is shown.
+  // Every presented frame's loading bar, recorded as it is shown (from the module's first frame on).
   await page.evaluate(() => {
     window.barWidths = [];
-    const put = CanvasRenderingContext2D.prototype.putImageData;
-    CanvasRenderingContext2D.prototype.putImageData = function (...a) {
-      put.apply(this, a);
-      if (window.barWidths.length < 400) window.barWidths.push(window.probes.loadingBar());
-    };
+    Object.defineProperty(Module, 'web', {configurable: true, get() { return this.webState; }, set(web) {
+      this.webState = web;
+      web.onFrame = () => { if (window.barWidths.length < 400) window.barWidths.push(window.probes.loadingBar()); };
+    }});
   });
   await page.mouse.click(400, 300);
   const title = await poll(page, 'titlePage', [], t => t.logo > 800 && t.cells >= 12, 30000);
@@ -119,7 +109,7 @@ async function run(page, url) {
   const grew = new Set(loading).size >= 3 && loading[loading.length - 1] - loading[0] > 60;
   check('the loading bar grows', grew, `right ends ${[...new Set(loading)].join(' ')}`);
   check('the title page with its star field', title.logo > 800 && title.cells >= 12,
-    `${title.logo} logo pixels, stars in ${title.cells} of 16 cells`);
+    `${title.logo} logo pixels, stars in ${title.cells} of 16 cells; shown through ${await page.evaluate(() => Module.web.gl ? 'WebGL' : 'the 2D canvas')}`);
 
   await tap(page, 'ControlLeft');
   const round1 = await poll(page, 'message', [], m => m.lit > 150, 10000);
@@ -178,6 +168,8 @@ async function run(page, url) {
   // A feed that comes too late would starve the output again and again; one hiccup of a busy machine may pass.
   check('the audio ran dry at most once meanwhile', end.stalls - start.stalls <= 1, `${end.stalls - start.stalls} times`);
 
+  await hideAndShow(page);
+
   // Escape ends the game on release: a score this good goes to name entry, whose Return leads to the
   // attract pages, where Escape quits.
   await tap(page, 'Escape');
@@ -197,11 +189,25 @@ async function run(page, url) {
     `${await page.evaluate(() => document.getElementById('message').innerText)}; audio ${state.audio}`);
 }
 
-// A page or browser that hangs must not hold CI up: the whole run has three minutes.
+// A page or browser that hangs must not hold CI up: the whole run has four minutes.
 setTimeout(() => {
   console.log(`web-test: ${passed} passed, ${failed + 1} failed (timed out)`);
   process.exit(1);
-}, 180000).unref();
+}, 240000).unref();
+
+// The page takes WebGL only where a graphics processor draws it, so the run above shows its frames through
+// the 2D canvas on a machine without one; here WebGL (emulated) shows the title page.
+async function throughWebGL(page, url) {
+  await page.goto(url);
+  await page.waitForFunction(() => typeof Module.callMain === 'function', null, {timeout: 30000});
+  await page.evaluate(PROBES);
+  await page.evaluate(() => { Module.presenting = 'webgl'; });
+  await page.mouse.click(400, 300);
+  const title = await poll(page, 'titlePage', [], t => t.logo > 800 && t.cells >= 12, 30000);
+  const way = await page.evaluate(() => Module.web && Module.web.gl ? 'WebGL' : 'the 2D canvas');
+  check('the title page shown through WebGL', title.logo > 800 && title.cells >= 12 && way === 'WebGL',
+    `${title.logo} logo pixels, stars in ${title.cells} of 16 cells, through ${way}`);
+}
 
 const server = await serve(site, 0);
 const browser = await chromium.launch({executablePath: '/usr/bin/chromium', args: CHROMIUM_FLAGS});
@@ -210,6 +216,7 @@ try {
   const errors = [];
   page.on('pageerror', e => errors.push(e.message));
   await run(page, `http://127.0.0.1:${server.address().port}/`);
+  await throughWebGL(page, `http://127.0.0.1:${server.address().port}/`);
   check('no errors in the page', errors.length === 0, errors.join('; ') || undefined);
 } catch (e) {
   check('the run went through', false, e.message);

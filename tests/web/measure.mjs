@@ -1,0 +1,210 @@
+// Figures of the web page, measured (not a test: nothing passes or fails here).
+//   node measure.mjs <site folder> [fps|audio|latency|webkit|profile]...   (all when none is named)
+//   fps      frame rate in play at 915 x 412 under Chromium's CPU throttling 1x, 4x and 6x
+//   audio    3 minutes of play under 2x throttling: audio stalls, the queue's lead, the longest frame gap
+//   latency  on a quiet page: the queue ahead of an effect plus the output's own latency
+//   webkit   frame rate in play, WebKit (MiniBrowser, needs DISPLAY) and Chromium taking turns
+//   profile  where the main thread's time goes in play at 4x: a sampled profile by function
+// MEASURE_PRESENTING=webgl or 2d overrides the page's choice of canvas; MEASURE_RATES=4,6 picks the rates.
+import {chromium} from 'playwright-core';
+import {serve} from '../../platform/web/serve.mjs';
+import {PROBES} from './probes.mjs';
+import {openWebKit} from './webkit.mjs';
+
+const site = process.argv[2];
+const wanted = process.argv.slice(3);
+const all = wanted.length === 0;
+const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
+
+const server = await serve(site, 0);
+const url = `http://127.0.0.1:${server.address().port}/`;
+const browser = await chromium.launch({executablePath: '/usr/bin/chromium', args: CHROMIUM_FLAGS});
+
+// Frame gaps and queue leads, recorded in the page as frames are shown.
+const RECORDER = () => {
+  window.gaps = [];
+  window.leads = [];
+  let last = 0;
+  const web = Module.web;
+  const record = () => {
+    const now = performance.now();
+    if (last) window.gaps.push(now - last);
+    last = now;
+    if (web.audioLead !== undefined) window.leads.push(web.audioLead);
+  };
+  // Whichever way the page shows its frames.
+  const wrap = (proto, name) => {
+    if (!proto) return;
+    const f = proto[name];
+    proto[name] = function (...a) { record(); return f.apply(this, a); };
+  };
+  wrap(CanvasRenderingContext2D.prototype, 'putImageData');
+  wrap(window.WebGLRenderingContext && WebGLRenderingContext.prototype, 'texSubImage2D');
+  wrap(window.WebGL2RenderingContext && WebGL2RenderingContext.prototype, 'texSubImage2D');
+};
+
+async function startGame(page) {
+  await page.goto(url);
+  await page.waitForFunction(() => typeof Module === 'object' && typeof Module.callMain === 'function', null, {timeout: 60000});
+  await page.evaluate(PROBES);
+  if (process.env.MEASURE_PRESENTING) await page.evaluate(way => { Module.presenting = way; }, process.env.MEASURE_PRESENTING);
+  await page.mouse.click(200, 200);
+  await page.waitForFunction(() => { const t = window.probes.titlePage(); return t.logo > 800; }, null, {timeout: 60000, polling: 100});
+  await page.keyboard.down('ControlLeft');
+  await sleep(150);
+  await page.keyboard.up('ControlLeft');
+  await page.waitForFunction(() => window.probes.ship() !== null, null, {timeout: 20000, polling: 100});
+  await page.evaluate(RECORDER);
+}
+
+// Steers left and right and fires for a while, as a player would.
+async function play(page, ms) {
+  const until = Date.now() + ms;
+  for (let i = 0; Date.now() < until; ++i) {
+    const named = await page.evaluate(() => window.probes.nameEntry());
+    if (named > 200) {
+      await page.keyboard.type('m');
+      await page.keyboard.press('Enter');
+    }
+    const key = i % 2 ? 'ArrowLeft' : 'ArrowRight';
+    await page.keyboard.down(key);
+    await page.keyboard.down('ControlLeft');
+    await sleep(Math.min(700, Math.max(0, until - Date.now())));
+    await page.keyboard.up('ControlLeft');
+    await page.keyboard.up(key);
+  }
+}
+
+const summary = (values) => {
+  const sorted = [...values].sort((a, b) => a - b);
+  const at = q => sorted.length ? sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))] : NaN;
+  return {n: sorted.length, median: at(0.5), p99: at(0.99), max: sorted[sorted.length - 1]};
+};
+
+async function measureFps(page, ms) {
+  const start = await page.evaluate(() => window.probes.counters());
+  await page.evaluate(() => { window.gaps = []; });
+  await play(page, ms);
+  const end = await page.evaluate(() => window.probes.counters());
+  const gaps = summary(await page.evaluate(() => window.gaps));
+  return {fps: (end.frames - start.frames) * 1000 / (end.at - start.at), stalls: end.stalls - start.stalls, gaps};
+}
+
+async function newPage(width, height) {
+  const context = await browser.newContext({viewport: {width, height}});
+  const page = await context.newPage();
+  const cdp = await context.newCDPSession(page);
+  return {page, cdp, close: () => context.close()};
+}
+
+if (all || wanted.includes('fps')) {
+  for (const rate of (process.env.MEASURE_RATES || '1,4,6').split(',').map(Number)) {
+    const {page, cdp, close} = await newPage(915, 412);
+    await startGame(page);
+    await cdp.send('Emulation.setCPUThrottlingRate', {rate});
+    await sleep(2000);
+    const r = await measureFps(page, 15000);
+    console.log(`fps: ${rate}x throttling at 915x412, 15 s in play: ${r.fps.toFixed(1)} frames/s, frame gap median ` +
+      `${r.gaps.median.toFixed(1)} ms, 99% ${r.gaps.p99.toFixed(1)} ms, longest ${r.gaps.max.toFixed(1)} ms, ${r.stalls} audio stalls`);
+    await close();
+  }
+}
+
+if (all || wanted.includes('audio')) {
+  const {page, cdp, close} = await newPage(800, 600);
+  await startGame(page);
+  await cdp.send('Emulation.setCPUThrottlingRate', {rate: 2});
+  const r = await measureFps(page, 180000);
+  const leads = summary(await page.evaluate(() => window.leads));
+  console.log(`audio: 3 min of play at 2x throttling: ${r.stalls} stalls, ${r.fps.toFixed(1)} frames/s, longest frame gap ` +
+    `${r.gaps.max.toFixed(1)} ms (99% ${r.gaps.p99.toFixed(1)} ms); queue lead median ${leads.median} ms, longest ${leads.max} ms`);
+  await close();
+}
+
+if (all || wanted.includes('latency')) {
+  const {page, close} = await newPage(800, 600);
+  await startGame(page);
+  // The lead grew over the loading's long frames; steady frames take it back down.
+  for (let i = 0; i < 60 && (await page.evaluate(() => Module.web.audioLead)) > 45; ++i) await sleep(500);
+  // The queue ahead of the output when an effect is mixed is what was queued at that moment; the
+  // context adds its own buffering and the device's.
+  const r = await page.evaluate(async () => {
+    const queued = [];
+    const context = Module.audioContext, web = Module.web;
+    for (let i = 0; i < 200; ++i) {
+      queued.push((web.audioEnd / context.sampleRate - context.currentTime) * 1000);
+      await new Promise(resolve => setTimeout(resolve, 7));
+    }
+    return {queued, base: (context.baseLatency || 0) * 1000, output: (context.outputLatency || 0) * 1000, lead: web.audioLead};
+  });
+  const q = summary(r.queued);
+  console.log(`latency: queued ahead median ${q.median.toFixed(1)} ms, longest ${q.max.toFixed(1)} ms; lead ${r.lead} ms; ` +
+    `context base latency ${r.base.toFixed(1)} ms, output latency ${r.output.toFixed(1)} ms; ` +
+    `an effect is heard within ${(q.max + r.base + r.output + 1000 / 60).toFixed(0)} ms (the frame it is mixed in included)`);
+  await close();
+}
+
+if (all || wanted.includes('profile')) {
+  const {page, cdp, close} = await newPage(915, 412);
+  await startGame(page);
+  await cdp.send('Emulation.setCPUThrottlingRate', {rate: 4});
+  await cdp.send('Profiler.enable');
+  await cdp.send('Profiler.setSamplingInterval', {interval: 200});
+  await cdp.send('Profiler.start');
+  await play(page, 10000);
+  const {profile} = await cdp.send('Profiler.stop');
+  const self = new Map();
+  const byId = new Map(profile.nodes.map(n => [n.id, n]));
+  const dt = profile.timeDeltas;
+  let total = 0;
+  profile.samples.forEach((id, i) => {
+    const node = byId.get(id);
+    const name = node.callFrame.functionName || `(${node.callFrame.url.split('/').pop() || 'anonymous'})`;
+    self.set(name, (self.get(name) || 0) + (dt[i] || 0));
+    total += dt[i] || 0;
+  });
+  const top = [...self.entries()].sort((a, b) => b[1] - a[1]).slice(0, 15);
+  console.log(`profile: 10 s in play at 4x throttling, main thread by function (self time):`);
+  for (const [name, us] of top) console.log(`  ${(100 * us / total).toFixed(1).padStart(5)}%  ${name}`);
+  await close();
+}
+
+if (all || wanted.includes('webkit')) {
+  for (let round = 0; round < Number(process.env.MEASURE_ROUNDS || 2); ++round) {
+    const {page, close} = await newPage(800, 600);
+    await startGame(page);
+    await sleep(1000);
+    const c = await measureFps(page, 15000);
+    await close();
+    const wk = await openWebKit();
+    let w;
+    try {
+      await wk.goto(url);
+      for (let i = 0; i < 300 && !(await wk.evaluate(() => typeof Module === 'object' && typeof Module.callMain === 'function')); ++i) await sleep(100);
+      await wk.evaluate(PROBES);
+      if (process.env.MEASURE_PRESENTING) await wk.evaluate(way => { Module.presenting = way; }, process.env.MEASURE_PRESENTING);
+      await wk.click(200, 200);
+      const way = await wk.evaluate(() => new Promise(resolve => setTimeout(() => resolve(Module.web && Module.web.gl ? 'WebGL' : 'the 2D canvas'), 3000)));
+      for (let i = 0; i < 300 && (await wk.evaluate(() => window.probes.titlePage().logo)) < 800; ++i) await sleep(100);
+      const title = await wk.evaluate(() => window.probes.counters());
+      await sleep(5000);
+      const titleEnd = await wk.evaluate(() => window.probes.counters());
+      await wk.key('\uE009');
+      await sleep(3000);
+      const start = await wk.evaluate(() => window.probes.counters());
+      await sleep(15000);
+      const end = await wk.evaluate(() => window.probes.counters());
+      w = {title: (titleEnd.frames - title.frames) * 1000 / (titleEnd.at - title.at),
+           play: (end.frames - start.frames) * 1000 / (end.at - start.at), stalls: end.stalls - start.stalls, way};
+    } finally {
+      await wk.close();
+    }
+    console.log(`webkit: round ${round + 1}: Chromium ${c.fps.toFixed(1)} frames/s in play; WebKit ${w.play.toFixed(1)} in play, ` +
+      `${w.title.toFixed(1)} on the title page, ${w.stalls} audio stalls (WebKit through ${w.way})`);
+  }
+}
+
+await browser.close();
+server.close();
