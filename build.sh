@@ -8,9 +8,10 @@
 #   ./build.sh fuzz        the libFuzzer targets (clang, ASan + UBSan), a fixed number of runs each
 #   ./build.sh soak        100,000 frames of scripted play under ASan + UBSan: memory flat, lists bounded
 #   ./build.sh screenshots the README's pictures, made again from the headless game into docs/screenshots
-#   ./build.sh web         the game as a web page in build-web/site (Emscripten)
+#   ./build.sh web         the game as a web page in build-web/site (Emscripten), and as a zip for game hosts
 #   ./build.sh serve       that page, served on 127.0.0.1
-#   ./build.sh web-test    the page in headless Chromium: play, speed and sound checked from the canvas
+#   ./build.sh web-test    the page in headless Chromium: play, speed and sound checked from the canvas; a phone's
+#                          touch play, errors, keys, playing again, installing and offline play
 #   ./build.sh package     the Debian package vexed-drifts_<version>_amd64.deb, in build-package/
 #   ./build.sh package-test  builds it, installs it, plays it under Xvfb, purges it: no file may stay behind
 #   ./build.sh mutants [FILE...]  faults planted one at a time; lists the ones the tests miss (not in CI)
@@ -24,7 +25,7 @@ case "$mode" in
   test) packages+=(desktop-file-utils) ;;  # the install check validates the desktop entry
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   web|serve) packages+=(emscripten node-acorn) ;;
-  web-test) packages+=(emscripten node-acorn chromium); command -v npm >/dev/null || packages+=(npm) ;;
+  web-test) packages+=(emscripten node-acorn chromium xvfb xdotool); command -v npm >/dev/null || packages+=(npm) ;;
   package) packages+=(dpkg-dev) ;;  # dpkg-shlibdeps finds the package's dependencies
   package-test) packages+=(dpkg-dev xvfb xauth xdotool) ;;
   mutants) packages+=(python3) ;;
@@ -130,12 +131,15 @@ case "$mode" in
     size=0
     for f in build-web/site/*; do size=$((size + $(gzip -9c "$f" | wc -c))); done
     echo "web: build-web/site holds $(ls build-web/site | tr '\n' ' ')- $size bytes as a host sends them (gzip)"
+    zip=$(ls -t build-web/vexed-drifts-*-web.zip | head -1)
+    echo "web: $zip for game hosts, $(wc -c <"$zip") bytes"
     case "$mode" in
       serve) exec node platform/web/serve.mjs build-web/site "${PORT:-8013}" ;;
       web-test)
         (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)  # playwright-core, into tests/web/node_modules
         node build-web/wasm_play_frame.js      # the renderer's speed in WebAssembly; fails if SIMD draws otherwise
         node tests/web/web-test.mjs build-web/site build-web/round2.png
+        node tests/web/page-test.mjs build-web/site build-web/page-shots
         ;;
     esac
     ;;

@@ -133,14 +133,21 @@ async function phone(browser, url, device, name) {
   check(`${name}: steering and firing at once`, moved != null && moved > from + 60 && firing,
     `ship ${Math.round(from)} -> ${moved == null ? '?' : Math.round(moved)}, fire ${firing ? 'held' : 'lost'}`);
 
-  // No gesture leaves the page or zooms it.
+  // No gesture leaves the page or zooms it: swipes from the left edge and across (which went back in the
+  // history before), upwards, and a two-finger spread (which zoomed the page 5x).
   const frames = await page.evaluate(() => window.probes.frames());
-  await cdp.send('Input.synthesizeScrollGesture', {x: 20, y: view.height / 2, xDistance: view.width - 40, yDistance: 0,
-    gestureSourceType: 'touch', speed: 2000});
-  await cdp.send('Input.synthesizeScrollGesture', {x: view.width / 2, y: view.height * 0.3, xDistance: 0,
-    yDistance: view.height * 0.5, gestureSourceType: 'touch', speed: 2000});
-  await cdp.send('Input.synthesizePinchGesture', {x: view.width / 2, y: view.height / 2, scaleFactor: 4,
-    gestureSourceType: 'touch'});
+  const drag = async (paths) => {
+    await touch('touchStart', paths.map(([x, y, , , id]) => [x, y, id]));
+    for (let i = 1; i <= 20; ++i) {
+      await touch('touchMove', paths.map(([x, y, dx, dy, id]) => [x + dx * i / 20, y + dy * i / 20, id]));
+      await pause(16);
+    }
+    await touch('touchEnd', []);
+  };
+  await drag([[4, view.height / 2, view.width * 0.8, 0, 0]]);
+  await drag([[view.width - 4, view.height / 2, -view.width * 0.8, 0, 0]]);
+  await drag([[view.width / 2, view.height * 0.8, 0, -view.height * 0.6, 0]]);
+  await drag([[view.width / 2 - 5, view.height / 2, -150, -150, 0], [view.width / 2 + 5, view.height / 2, 150, 150, 1]]);
   await pause(1500);
   const after = await page.evaluate(() => ({url: location.href, scale: visualViewport.scale, scrollX, scrollY,
     frames: window.probes.frames()})).catch((e) => ({url: String(e)}));
