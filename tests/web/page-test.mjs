@@ -181,6 +181,15 @@ async function phone(browser, url, device, name) {
         `name row ${typed.join(' -> ')} lit pixels; ${done ? 'the stick is back' : 'still in name entry'}`);
     }
   }
+  // The full screen button: the page fills the screen, still 4:3, without the button and the licence link.
+  const button = await page.evaluate(() => window.probes.box('corner'));
+  await tap(button.x + 30, button.y + 15);
+  const full = await page.waitForFunction(() => document.fullscreenElement && !window.probes.seen('corner'), null,
+    {timeout: 5000}).then(() => true, () => false);
+  const inFull = await page.evaluate(() => window.probes.box('screen'));
+  check(`${name}: the full screen button`, full && Math.abs(inFull.w / inFull.h - 4 / 3) < 0.01,
+    full ? `${inFull.w.toFixed(0)} x ${inFull.h.toFixed(0)}` : 'not full screen');
+  await shoot(page, `${name}-full-screen.png`);
   check(`${name}: no errors in the page`, errors.length === 0, errors.join('; ') || undefined);
   await context.close();
 }
@@ -372,9 +381,21 @@ async function installable() {
     && parsed.icons && parsed.icons.some((i) => i.sizes === '512x512') && parsed.orientation === 'landscape',
     installabilityErrors.map((e) => e.errorId).join(', ') || `${parsed.name}, ${parsed.display}, ${parsed.icons.length} icons`);
 
-  // The app as installed: full screen, no browser around it.
-  await cdp.send('Emulation.setEmulatedMedia', {features: [{name: 'display-mode', value: 'fullscreen'}]});
-  await tab.evaluate(() => dispatchEvent(new Event('resize')));
+  // Installed, the app opens in a window of its own and starts.
+  await cdp.send('PWA.install', {manifestId: url, installUrlOrBundleUrl: url});
+  const launched = context.waitForEvent('page', {timeout: 15000});
+  await cdp.send('PWA.launch', {manifestId: url});
+  const app = await launched;
+  const started = await app.waitForFunction(() => typeof Module.callMain === 'function', null, {timeout: 30000})
+    .then(() => true, () => false);
+  check('the installed app opens in its own window', started && app.url() === url, app.url());
+  if (started && shots) {
+    await app.evaluate(PROBES);
+    await app.mouse.click(300, 300);
+    await poll(app, 'logo', [], (n) => n > 800, 30000);
+    await shoot(app, 'installed-app.png');
+  }
+  await app.close();
   // Offline: the server is gone and the browser has no network.
   server.closeAllConnections();
   await new Promise((done) => server.close(done));
@@ -386,7 +407,7 @@ async function installable() {
   await cdp.send('Input.dispatchTouchEvent', {type: 'touchEnd', touchPoints: []});
   const logo = await poll(tab, 'logo', [], (n) => n > 800, 30000);
   check('offline after one visit, a reload starts the game and reaches its title page', logo > 800, `${logo} logo pixels`);
-  await shoot(tab, 'installed-app.png');
+  await shoot(tab, 'offline.png');
   await context.close();
 }
 
