@@ -8,9 +8,10 @@
 #   ./build.sh fuzz        the libFuzzer targets (clang, ASan + UBSan), a fixed number of runs each
 #   ./build.sh soak        100,000 frames of scripted play under ASan + UBSan: memory flat, lists bounded
 #   ./build.sh screenshots the README's pictures, made again from the headless game into docs/screenshots
-#   ./build.sh web         the game as a web page in build-web/site (Emscripten)
+#   ./build.sh web         the game as a web page in build-web/site (Emscripten), and as a zip for game hosts
 #   ./build.sh serve       that page, served on 127.0.0.1
 #   ./build.sh web-test    the page in headless Chromium and in WebKit (Xvfb): play, pause, speed and sound checked
+#                          from the canvas; a phone's touch play, errors, keys, playing again, installing and offline play
 #   ./build.sh package     the Debian package vexed-drifts_<version>_amd64.deb, in build-package/
 #   ./build.sh package-test  builds it, lints it, builds it again in another folder (same bytes), installs
 #                      it, plays it under Xvfb, purges it: no file may stay behind
@@ -29,7 +30,7 @@ case "$mode" in
   release) packages+=(dpkg-dev git) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   web|serve) packages+=(emscripten node-acorn) ;;
-  web-test) packages+=(emscripten node-acorn chromium xvfb xauth webkit2gtk-driver); command -v npm >/dev/null || packages+=(npm) ;;
+  web-test) packages+=(emscripten node-acorn chromium xvfb xauth xdotool webkit2gtk-driver); command -v npm >/dev/null || packages+=(npm) ;;
   package) packages+=(dpkg-dev git) ;;  # dpkg-shlibdeps finds the package's dependencies; git the time of the commit
   package-test) packages+=(dpkg-dev xvfb xauth xdotool lintian git) ;;
   mutants) packages+=(python3) ;;
@@ -135,6 +136,8 @@ case "$mode" in
     size=0
     for f in build-web/site/*; do size=$((size + $(gzip -9c "$f" | wc -c))); done
     echo "web: build-web/site holds $(ls build-web/site | tr '\n' ' ')- $size bytes as a host sends them (gzip)"
+    zip=$(ls -t build-web/vexed-drifts-*-web.zip | head -1)
+    echo "web: $zip for game hosts, $(wc -c <"$zip") bytes"
     case "$mode" in
       serve) exec node platform/web/serve.mjs build-web/site "${PORT:-8013}" ;;
       web-test)
@@ -148,6 +151,7 @@ case "$mode" in
         trap 'kill $xvfb 2>/dev/null || true' EXIT
         sleep 1
         DISPLAY=$display node tests/web/webkit-test.mjs build-web/site build-web/webkit
+        node tests/web/page-test.mjs build-web/site build-web/page-shots
         ;;
     esac
     ;;

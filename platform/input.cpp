@@ -15,6 +15,7 @@ bool acquired;
 bool keyboardOpen;
 bool releaseLatch[LATCH_COUNT];              // WasKeyReleased's table
 bool typedLatch[LATCH_COUNT];                // ReadTypedText's table, separate so neither steals the other's release
+int typedTextReads;
 
 struct Joystick {
     int x, y;
@@ -104,6 +105,7 @@ int WasKeyReleased(int code) {
 }
 
 std::string ReadTypedText() {
+    ++typedTextReads;
     std::string text;
     if (!acquired) return text;
     for (int code = 0; code < LATCH_COUNT; ++code) {
@@ -115,6 +117,8 @@ std::string ReadTypedText() {
     }
     return text;
 }
+
+int TypedTextReads() { return typedTextReads; }
 
 int DetectJoysticks() {
     joystickTotal = BackendOpenJoysticks();

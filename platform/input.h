@@ -11,6 +11,7 @@ int SampleKeyboard();         // once per frame: takes the snapshot; 0 without k
 int IsKeyDown(int code);      // in the last snapshot; -1 asks for any key
 int WasKeyReleased(int code); // 1 once after the key went up (its own latch table)
 std::string ReadTypedText();  // characters of the keys released since the last call, in scan-code order (own latches)
+int TypedTextReads();         // calls of ReadTypedText so far: a backend sees from it that the game reads text
 void ShutdownKeyboardInput();
 
 int DetectJoysticks();        // start-up: opens the attached joysticks and watches for more; returns the slots to read

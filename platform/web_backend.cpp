@@ -4,6 +4,8 @@
 // the main thread whenever the frame loop sleeps, a little ahead of what the speakers play.
 // This is the only file that includes Emscripten; the page around it is platform/web/.
 #include <emscripten.h>
+#include <emscripten/stack.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,7 +13,10 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/input.h"
 #include "platform/key_table.h"
+
+extern "C" void stackRestore(uintptr_t pointer);  // the runtime's own setter of the stack pointer
 
 namespace {
 constexpr int AUDIO_RATE = 44100;
@@ -37,30 +42,45 @@ bool frameJustShown;                                  // no sleep since the last
 bool pictureOpaque;                                   // the canvas takes only opaque pixels (no WebGL)
 
 // The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
-// user gesture, when browsers let sound start.
-EM_JS(void, WebStart, (), {
-    const web = Module.web = {keys: new Uint8Array(256), chars: new Uint8Array(256), codes: {}, frames: 0};
-    const handle = (down) => (event) => {
-        const code = web.codes[event.code];
-        if (code === undefined) return;
-        web.keys[code] = down ? 0x80 : 0;
-        if (down && event.key.length === 1 && event.key.charCodeAt(0) >= 32 && event.key.charCodeAt(0) < 127)
-            web.chars[code] = event.key.charCodeAt(0);
-        if (!/^F[0-9]+$/.test(event.code)) event.preventDefault();  // no scrolling, no find-as-you-type
-    };
-    const release = () => web.keys.fill(0);
-    window.addEventListener('keydown', handle(true));
-    window.addEventListener('keyup', handle(false));
-    window.addEventListener('blur', release);
-    document.addEventListener('visibilitychange', release);
-    // A page the browser put away (hidden, or frozen or kept in its back-forward cache) counts as unseen.
-    web.away = false;
-    const away = (value) => () => { web.away = value; if (web.shown) web.shown(); };
-    document.addEventListener('freeze', away(true));
-    document.addEventListener('resume', away(false));
-    window.addEventListener('pagehide', away(true));
-    window.addEventListener('pageshow', away(false));
-    document.addEventListener('visibilitychange', () => { if (web.shown) web.shown(); });
+// user gesture, when browsers let sound start. The input state and its listeners outlive a game: a game
+// played again in the same page finds them in place.
+EM_JS(void, WebStart, (uintptr_t stack), {
+    let web = Module.web;
+    if (!web) {
+        web = Module.web = {keys: new Uint8Array(256), touch: new Uint8Array(256), pulse: new Uint8Array(256),
+                            chars: new Uint8Array(256), codes: {}, frames: 0, typing: false, running: false,
+                            away: false};
+        // Only the keys the game uses in its current screen are kept from the browser, and none with Ctrl
+        // (but Left Control itself, the fire key), Alt or Meta: the browser's shortcuts keep working.
+        const gameKeys = /^(Arrow(Up|Down|Left|Right)|ControlLeft|Escape|Digit1)$/;
+        const textKeys = /^(Key[A-Z]|Digit[0-9]|Numpad[0-9]|Backspace|Enter|NumpadEnter)$/;
+        const taken = (event) => !event.altKey && !event.metaKey && (!event.ctrlKey || event.code === 'ControlLeft')
+            && (gameKeys.test(event.code) || (web.typing && textKeys.test(event.code)));
+        const handle = (down) => (event) => {
+            const code = web.codes[event.code];
+            if (!web.running || code === undefined) return;  // the ended page leaves every key to the browser
+            web.keys[code] = down ? 0x80 : 0;
+            if (down && event.key.length === 1 && event.key.charCodeAt(0) >= 32 && event.key.charCodeAt(0) < 127)
+                web.chars[code] = event.key.charCodeAt(0);
+            if (taken(event)) event.preventDefault();
+        };
+        const release = () => web.keys.fill(0);
+        window.addEventListener('keydown', handle(true));
+        window.addEventListener('keyup', handle(false));
+        window.addEventListener('blur', release);
+        document.addEventListener('visibilitychange', release);
+        // A page the browser put away (hidden, or frozen or kept in its back-forward cache) counts as unseen.
+        const away = (value) => () => { web.away = value; if (web.shown) web.shown(); };
+        document.addEventListener('freeze', away(true));
+        document.addEventListener('resume', away(false));
+        window.addEventListener('pagehide', away(true));
+        window.addEventListener('pageshow', away(false));
+        document.addEventListener('visibilitychange', () => { if (web.shown) web.shown(); });
+    }
+    for (const a of [web.keys, web.touch, web.pulse]) a.fill(0);
+    web.running = true;
+    web.closeAsked = false;
+    web.stackAtStart = stack;
 });
 
 EM_JS(int, WebVisible, (), { return document.visibilityState !== 'hidden' && !Module.web.away; });
@@ -126,7 +146,6 @@ EM_JS(void, WebPauseAudio, (int paused), {
         web.audioEnd = Math.max(web.audioEnd, Math.round(now * context.sampleRate));  // no stall: it was held
     }
 });
-
 EM_JS(void, WebNameKey, (const char* dom, int code), { Module.web.codes[UTF8ToString(dom)] = code; });
 
 EM_JS(void, WebOpenCanvas, (const char* title), {
@@ -208,17 +227,36 @@ EM_JS(void, WebShowFrame, (const uint32_t* pixels, int width, int height), {
     if (web.onFrame) web.onFrame();  // the browser test looks at frames as they are shown
 });
 
-EM_JS(int, WebReadKeys, (uint8_t* keys), {
+// The keyboard's keys, the touch controls' (index.html), and the keys pressed and let go again since the
+// last reading (a quick tap), which count as down once.
+EM_JS(int, WebReadKeys, (uint8_t* keys, int typing), {
+    const web = Module.web;
+    if (web.typing !== (typing !== 0)) {
+        web.typing = typing !== 0;
+        if (Module.onTyping) Module.onTyping(web.typing);
+    }
     if (!document.hasFocus()) return 0;
-    HEAPU8.set(Module.web.keys, keys);
+    for (let k = 0; k < 256; ++k) HEAPU8[keys + k] = web.keys[k] | web.touch[k] | web.pulse[k];
+    web.pulse.fill(0);
     return 1;
 });
 
+// The page asks the game to close, as a window's close box would: after an error in the page's own code.
+EM_JS(int, WebCloseAsked, (), { return Module.web.closeAsked ? 1 : 0; });
+
 EM_JS(int, WebKeyCharacter, (int code), { return Module.web.chars[code]; });
 
-// Joystick n is the Gamepad API's n-th attached pad: the left stick or the d-pad steers.
+// Joystick n is the Gamepad API's n-th attached pad: the left stick or the d-pad steers. A page whose frame
+// forbids the API (getGamepads throws) plays without pads.
 EM_JS(int, WebReadGamepad, (int n, int* axes, uint8_t* buttons), {
-    const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(p => p && p.connected) : [];
+    const web = Module.web;
+    let pads = [];
+    try {
+        if (!web.padsForbidden && navigator.getGamepads)
+            pads = Array.from(navigator.getGamepads()).filter(p => p && p.connected);
+    } catch (e) {
+        web.padsForbidden = true;
+    }
     const pad = pads[n];
     if (!pad) return 0;
     const pressed = (b) => pad.buttons[b] && pad.buttons[b].pressed;
@@ -279,9 +317,16 @@ EM_JS(void, WebCloseAudio, (), {
     web.gain = null;
 });
 
-EM_JS(void, WebEnded, (int code), {
+// The game's end: the page says so and may start it again. Throwing "unwind" takes the module's stack back
+// to the browser the way the runtime's own sleeps do, so the runtime stays usable for the next main().
+EM_JS(void, WebEnded, (int code, int heapInUse), {
+    const web = Module.web;
+    web.running = false;
+    web.heapInUse = heapInUse;   // bytes still allocated once everything was shut down: a leak shows here
+    for (const a of [web.keys, web.touch, web.pulse]) a.fill(0);
     if (Module.audioContext) Module.audioContext.close();
     if (Module.onEnded) Module.onEnded(code);
+    throw 'unwind';
 });
 
 // Tops the audio queue up to its lead. The tune's played blocks are reported, and rendered afresh, inside
@@ -324,7 +369,7 @@ void SleepUntil(int64_t until) {
 }  // namespace
 
 bool BackendStart() {
-    WebStart();
+    WebStart(emscripten_stack_get_current());
     for (int k = 0; k < KEY_NAME_COUNT; ++k) WebNameKey(KEY_NAMES[k].dom, KEY_NAMES[k].set1);
     return true;
 }
@@ -354,7 +399,7 @@ void BackendShowFrame(const uint32_t* pixels, int width, int height) {
     FeedAudio();  // also between the loading screen's frames, which do not sleep
 }
 
-int BackendPollEvent() { return 0; }  // a page is closed with its tab, which ends everything at once
+int BackendPollEvent() { return WebCloseAsked() ? 0x10 : 0; }
 
 bool BackendVisible() { return WebVisible() != 0; }
 
@@ -363,7 +408,14 @@ bool BackendWaitShown(uint32_t milliseconds) {
     return BackendVisible();
 }
 
-bool BackendReadKeys(uint8_t keys[256]) { return WebReadKeys(keys) != 0; }
+// The game reads typed text only while it wants a name: the page then takes the letter keys too, and shows
+// its letter pad on a touch screen.
+bool BackendReadKeys(uint8_t keys[256]) {
+    static int textReads;
+    const bool typing = TypedTextReads() != textReads;
+    textReads = TypedTextReads();
+    return WebReadKeys(keys, typing) != 0;
+}
 
 char BackendKeyCharacter(int code) { return code >= 0 && code < 256 ? char(WebKeyCharacter(code)) : 0; }
 
@@ -401,9 +453,13 @@ uint32_t BackendRandomSeed() { return WebRandomSeed(); }
 
 void BackendExit(int code) {
     BackendCloseAudio();
-    WebEnded(code);
-    emscripten_force_exit(code);
-    std::abort();  // not reached: the forced exit unwinds out of the module
+    const int heapInUse = int(mallinfo().uordblks);
+    // Leaving by an exception skips the frames' own stack pointer restores: the pointer goes back to where
+    // main began (nothing lies above it), so a game played again starts with the whole stack. Nothing
+    // below may use the stack any more.
+    stackRestore(emscripten_stack_get_base());
+    WebEnded(code, heapInUse);
+    std::abort();  // not reached: WebEnded unwinds out of the module
 }
 
 bool BackendOpenAudio(void (*mix)(void*, int16_t*, int), void* user, std::string& error) {

@@ -5,7 +5,7 @@ import {extname, join, normalize, resolve} from 'node:path';
 import {pathToFileURL} from 'node:url';
 
 const TYPES = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
-               '.png': 'image/png'};
+               '.png': 'image/png', '.webmanifest': 'application/manifest+json', '.txt': 'text/plain; charset=utf-8'};
 
 // Resolves with the server once it listens; port 0 takes a free one.
 export function serve(folder, port) {
