@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # ./build.sh windows-test, after the Windows build in $1: every test program under Wine, then in a virtual
-# display the game (window, title page, a game started with Left Control, two Escapes to exit code 0,
-# frame rates), then the installer: silent install, the installed game, silent uninstall without a trace.
+# display a failed start (its message box), the game (window, title page, a game started with Left Control,
+# two Escapes to exit code 0, frame rates), then the installer: silent install, the installed game, silent uninstall without a trace.
 set -euo pipefail
 build=$(realpath "$1")
 native=${2:+$(realpath "$2")}  # a Linux build of the game, run the same way for its frame rates (optional)
@@ -82,6 +82,16 @@ play() { # label, command...
 }
 
 cd "$build"
+# A start-up failure (here: no such video driver) is said in a message box as well as on stderr.
+SDL_VIDEODRIVER=none wine ./vexed-drifts.exe 2>"$out/failure.log" & game=$!
+box=$(timeout 60 xdotool search --sync --name '^Vexed Drifts$' | head -1) || true
+[ -n "$box" ] || { kill $game; fail "a failed start showed no message box"; }
+import -window "$box" "$out/failure-box.png"
+key "$box" Return
+code=0
+wait $game || code=$?
+[ $code = 1 ] && grep -q '^vexed-drifts: cannot open a window' "$out/failure.log" ||
+  fail "a failed start ended with $code, saying: $(cat "$out/failure.log")"
 play wine wine ./vexed-drifts.exe
 [ -z "$native" ] || play native "$native"
 wineserver -w
