@@ -93,7 +93,10 @@ wait $game || code=$?
 [ $code = 1 ] && grep -q '^vexed-drifts: cannot open a window' "$out/failure.log" ||
   fail "a failed start ended with $code, saying: $(cat "$out/failure.log")"
 play wine wine ./vexed-drifts.exe
-[ -z "$native" ] || play native "$native"
+if [ -n "$native" ]; then  # the figures to compare: Linux, and Wine with the window-surface path as well
+  play native "$native"
+  SDL_RENDER_DRIVER=software play wine-surface wine ./vexed-drifts.exe
+fi
 wineserver -w
 lap "the game ran under Wine in Xvfb"
 
