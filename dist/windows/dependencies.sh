@@ -64,4 +64,6 @@ if [ ! -e "$stamp" ]; then
   configure_and_install /usr/src/googletest "$out/deps/googletest-build" -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=ON
   touch "$stamp"
   echo "windows: GoogleTest $gtest_version built for Windows in $((SECONDS - start)) s"
+else
+  echo "windows: GoogleTest $gtest_version for Windows already built"
 fi
