@@ -17,6 +17,8 @@
 #                      it, plays it under Xvfb, purges it: no file may stay behind
 #   ./build.sh compilers  Release builds with GCC and with clang, tests, benchmarks and tools: no warning
 #   ./build.sh release  every artefact of this version and their SHA256SUMS, in build-release/
+#   ./build.sh windows     the game for 64-bit Windows (mingw-w64), its zip and its installer, in build-windows/
+#   ./build.sh windows-test  that build's tests under Wine, the game and its installer under Wine in Xvfb
 #   ./build.sh mutants [FILE...]  faults planted one at a time; lists the ones the tests miss (not in CI)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -34,6 +36,9 @@ case "$mode" in
   package) packages+=(dpkg-dev git) ;;  # dpkg-shlibdeps finds the package's dependencies; git the time of the commit
   package-test) packages+=(dpkg-dev xvfb xauth xdotool lintian git) ;;
   mutants) packages+=(python3) ;;
+  windows|windows-test)  # dpkg-dev: apt-get source unpacks SDL2's sources with it
+    packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest dpkg-dev wine wine64 nsis zip)
+    [ "$mode" = windows ] || packages+=(xvfb xauth xdotool imagemagick) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
@@ -210,6 +215,18 @@ case "$mode" in
     [ "$code" = 0 ] || { echo "package-test: the installed game ended with $code, not 0"; exit 1; }
     echo "package-test: installed, played, closed with Escape (exit 0), purged without a trace"
     ;;
+  windows|windows-test)
+    dist/windows/dependencies.sh build-windows  # SDL2 and GoogleTest for Windows, built once per version
+    # The build runs make-icons under Wine, in a Wine prefix of its own that asks nothing (no Mono, no Gecko).
+    export WINEPREFIX=$PWD/build-windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+    [ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
+    configure build-windows --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVD_WINDOWS_PREFIX="$PWD/build-windows/deps/prefix" \
+      -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_BENCH=OFF
+    ninja -C build-windows -j"$jobs" all windows-packages
+    ls -l build-windows/vexed-drifts-*-windows-x64.zip build-windows/vexed-drifts-*-setup.exe
+    # Beside the Linux game of ./build.sh test, when there is one, for the frame rates.
+    [ "$mode" = windows ] || exec dist/windows/wine-test.sh build-windows $(ls build-test/vexed-drifts 2>/dev/null)
+    ;;
   compilers)
     # The Release build, tests, benchmarks and tools with each compiler: any warning is an error.
     for cc in gcc clang; do
@@ -253,7 +270,7 @@ case "$mode" in
     exec python3 tools/mutants.py --jobs "$jobs" "$@"
     ;;
   *)
-    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test|package|package-test|compilers|release|mutants]" >&2
+    echo "usage: $0 [play|test|sanitize|threads|bench|fuzz|soak|screenshots|web|serve|web-test|package|package-test|compilers|release|windows|windows-test|mutants]" >&2
     exit 2
     ;;
 esac

@@ -2,6 +2,7 @@
 // joystick, clock and the audio device come from SDL. This is the only file that includes SDL.
 #include <SDL.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,20 @@ SDL_Texture* texture;
 SDL_Surface* frameSurface;       // ... else the back buffer is copied into the window's own surface
 const uint32_t* framePixels;
 bool closePending;
+// A start-up failure, said in one line on stderr; on Windows also in a message box, since a program
+// started from the desktop has no console to show stderr.
+__attribute__((format(printf, 1, 2))) void SayWhyNot(const char* format, ...) {
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    std::fprintf(stderr, "%s\n", line);
+#ifdef _WIN32
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Vexed Drifts", line, nullptr);
+#endif
+}
+
 // A plugged-in device: a known game controller through SDL's mapping, any other joystick raw.
 struct Pad {
     SDL_GameController* controller;
@@ -184,7 +199,7 @@ bool BackendStart() {
     const bool driverAsked = asked && *asked;
     for (int attempt = 0;; ++attempt) {
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER | SDL_INIT_TIMER) != 0) {
-            std::fprintf(stderr, "vexed-drifts: cannot open a window: %s\n", SDL_GetError());
+            SayWhyNot("vexed-drifts: cannot open a window: %s", SDL_GetError());
             return false;
         }
         const char* driver = SDL_GetCurrentVideoDriver();
@@ -196,7 +211,7 @@ bool BackendStart() {
             SDL_Delay(RETRY_DELAY_MS);
             continue;
         }
-        std::fprintf(stderr, "vexed-drifts: cannot open a window: no display could be reached (DISPLAY=%s)\n",
+        SayWhyNot("vexed-drifts: cannot open a window: no display could be reached (DISPLAY=%s)",
                      display && *display ? display : "unset");
         return false;
     }
@@ -219,7 +234,7 @@ bool BackendOpenWindow(const char* title, int width, int height) {
     if (renderer) texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!texture && window && SDL_GetWindowSurface(window)) return true;
     if (!texture) {
-        std::fprintf(stderr, "vexed-drifts: cannot open the window: %s\n", SDL_GetError());
+        SayWhyNot("vexed-drifts: cannot open the window: %s", SDL_GetError());
         return false;
     }
     return true;
@@ -238,7 +253,25 @@ void BackendCloseWindow() {
     maximisedInWindow = false;
 }
 
+namespace {
+// With VD_FRAME_RATE set, the frames shown per second, said on stderr every two seconds: the way to
+// compare the game's speed across systems and displays.
+void CountFrame() {
+    static const bool wanted = SDL_getenv("VD_FRAME_RATE") != nullptr;
+    static Uint64 start, frames;
+    if (!wanted) return;
+    const Uint64 now = SDL_GetPerformanceCounter(), frequency = SDL_GetPerformanceFrequency();
+    if (frames++ == 0) start = now;
+    if (now - start >= 2 * frequency) {
+        std::fprintf(stderr, "vexed-drifts: %.1f frames per second\n", double(frames - 1) * double(frequency) / double(now - start));
+        start = now;
+        frames = 1;
+    }
+}
+}  // namespace
+
 void BackendShowFrame(const uint32_t* pixels, int width, int height) {
+    CountFrame();
     if (texture) {
         SDL_UpdateTexture(texture, nullptr, pixels, width * int(sizeof(uint32_t)));
     } else if (pixels != framePixels) {

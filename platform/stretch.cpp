@@ -31,11 +31,10 @@ uint32_t Swapped(uint32_t p) { return (p & 0xFF00FF00u) | (p & 0xFFu) << 16 | (p
 
 // Enlarging at most 8 times, each source pixel fills its run of target pixels with one 8-pixel store that
 // the next run partly overwrites: a load and a store per source pixel instead of one per target pixel.
-// The last runs, whose store would pass the row's end, are filled pixel by pixel.
-#ifdef VD_STRETCH_X86
-__attribute__((target_clones("avx2", "default")))
-#endif
-void StretchRow(const uint32_t* source, int sourceWidth, uint32_t* target, int width, bool swap) {
+// The last runs, whose store would pass the row's end, are filled pixel by pixel. The body is compiled
+// twice, plainly and (on x86-64) for AVX2, where the 8-pixel store is a single instruction.
+inline __attribute__((always_inline)) void StretchRowBody(const uint32_t* source, int sourceWidth, uint32_t* target,
+                                                          int width, bool swap) {
     const uint32_t* columns = columnMap.data();
     int x = 0;
     if (width >= sourceWidth && width <= 8 * sourceWidth) {
@@ -48,6 +47,22 @@ void StretchRow(const uint32_t* source, int sourceWidth, uint32_t* target, int w
     }
     for (; x < width; ++x) target[x] = swap ? Swapped(source[columns[x]]) : source[columns[x]];
 }
+
+void StretchRowPlain(const uint32_t* source, int sourceWidth, uint32_t* target, int width, bool swap) {
+    StretchRowBody(source, sourceWidth, target, width, swap);
+}
+
+using RowFunction = void (*)(const uint32_t*, int, uint32_t*, int, bool);
+#ifdef VD_STRETCH_X86
+__attribute__((target("avx2"))) void StretchRowAvx2(const uint32_t* source, int sourceWidth, uint32_t* target,
+                                                    int width, bool swap) {
+    StretchRowBody(source, sourceWidth, target, width, swap);
+}
+// Chosen by asking the processor, which works wherever the program runs (no loader support needed).
+RowFunction StretchRow = __builtin_cpu_supports("avx2") ? StretchRowAvx2 : StretchRowPlain;
+#else
+RowFunction StretchRow = StretchRowPlain;
+#endif
 }  // namespace
 
 void StretchPixels(const uint32_t* source, int sourceWidth, int sourceHeight, uint32_t* target, int targetWidth,
@@ -64,4 +79,11 @@ void StretchPixels(const uint32_t* source, int sourceWidth, int sourceHeight, ui
             StretchRow(source + std::ptrdiff_t(row) * sourceWidth, sourceWidth, out, targetWidth, swapRedBlue);
         lastRow = row;
     }
+}
+
+bool SetVectorStretch(bool enable) {
+#ifdef VD_STRETCH_X86
+    StretchRow = enable && __builtin_cpu_supports("avx2") ? StretchRowAvx2 : StretchRowPlain;
+#endif
+    return StretchRow != StretchRowPlain;
 }

@@ -6,3 +6,7 @@
 // targetPitch pixels apart); swapRedBlue exchanges bytes 0 and 2 of every pixel on the way.
 void StretchPixels(const uint32_t* source, int sourceWidth, int sourceHeight, uint32_t* target, int targetWidth,
                    int targetHeight, int targetPitch, bool swapRedBlue);
+
+// Tests: false stretches with the plain code; true with the processor's vector code where it has some.
+// Returns whether the vector code is in use.
+bool SetVectorStretch(bool enable);

@@ -6,7 +6,12 @@
 // is a short run for the ordinary test jobs.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -46,10 +51,18 @@ constexpr int AUDIO_FRAMES = 44100 / 61 + 1;       // what the device plays in o
 
 enum Phase { ATTRACT, PLAY, NAME_ENTRY };
 
+// The process's memory in RAM (Windows calls it the working set); 0 when it cannot be read.
 long ResidentKiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return long(counters.WorkingSetSize / 1024);
+#else
     long pages = 0, resident = 0;
     std::ifstream("/proc/self/statm") >> pages >> resident;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
+#endif
 }
 
 struct Player {

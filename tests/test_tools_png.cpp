@@ -81,3 +81,39 @@ TEST(Png, PicturesComeBackExactly) {
 }
 
 } // namespace
+
+// The Windows icon file: its directory must point at each image with the right size and length, or Windows
+// shows a blank icon (or none).
+TEST(Png, IconFileDirectoryPointsAtEachImage) {
+    std::vector<IconImage> images;
+    for (int size : {16, 48, 256}) {
+        const std::vector<uint32_t> pixels(size_t(size) * size_t(size), 0x00336699u);
+        images.push_back({size, EncodePng(pixels.data(), size, size)});
+    }
+    const std::string ico = EncodeIco(images);
+    auto little = [&ico](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i) v = v << 8 | uint8_t(ico.at(at + size_t(i)));
+        return v;
+    };
+    ASSERT_GE(ico.size(), 6u + 16 * images.size());
+    EXPECT_EQ(little(0, 2), 0u);
+    EXPECT_EQ(little(2, 2), 1u) << "type 1: icon";
+    EXPECT_EQ(little(4, 2), images.size());
+    size_t end = 6 + 16 * images.size();
+    for (size_t i = 0; i < images.size(); ++i) {
+        const size_t entry = 6 + 16 * i;
+        const uint32_t side = images[i].size == 256 ? 0 : uint32_t(images[i].size);
+        EXPECT_EQ(little(entry, 1), side);
+        EXPECT_EQ(little(entry + 1, 1), side);
+        EXPECT_EQ(little(entry + 4, 2), 1u) << "planes";
+        const uint32_t length = little(entry + 8, 4), offset = little(entry + 12, 4);
+        EXPECT_EQ(offset, end) << "images follow each other";
+        ASSERT_LE(size_t(offset) + length, ico.size());
+        const std::string png = ico.substr(offset, length);
+        EXPECT_EQ(png, images[i].png);
+        Decode(png, images[i].size, images[i].size);
+        end = offset + length;
+    }
+    EXPECT_EQ(end, ico.size());
+}

@@ -1,5 +1,5 @@
 // make-icons DIR SIZE...: the desktop icons, DIR/<SIZE>x<SIZE>/apps/vexed-drifts.png for each size (the
-// freedesktop hicolor layout). Each is the player's ship from the embedded sprite, resampled with a
+// freedesktop hicolor layout). make-icons --ico FILE SIZE...: the same pictures in one Windows icon file. Each is the player's ship from the embedded sprite, resampled with a
 // Catmull-Rom filter (widened when shrinking, so that every source pixel counts), over the game's blue glow
 // on a dark square. The build runs it, so the installed icons always show the art that the game carries.
 #include <algorithm>
@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -111,24 +112,39 @@ std::vector<uint32_t> DrawIcon(const Picture& ship, const Picture& glow, int siz
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: make-icons DIR SIZE...\n");
+    const bool ico = argc > 1 && std::string(argv[1]) == "--ico";
+    const int first = ico ? 3 : 2;
+    if (argc <= first) {
+        std::fprintf(stderr, "usage: make-icons DIR SIZE... | make-icons --ico FILE SIZE...\n");
         return 2;
     }
     Picture ship, glow;
     if (!LoadSprite(SPRITE_PLAYER_SHIP, ship) || !LoadSprite(SPRITE_GLOW, glow)) return 1;
-    for (int i = 2; i < argc; ++i) {
+    std::vector<IconImage> images;
+    for (int i = first; i < argc; ++i) {
         const int size = std::atoi(argv[i]);
-        if (size < 16 || size > 1024) {
-            std::fprintf(stderr, "make-icons: size %s is not within 16..1024\n", argv[i]);
+        if (size < 16 || size > (ico ? 256 : 1024)) {
+            std::fprintf(stderr, "make-icons: size %s is not within 16..%d\n", argv[i], ico ? 256 : 1024);
             return 2;
+        }
+        const std::vector<uint32_t> pixels = DrawIcon(ship, glow, size);
+        if (ico) {
+            images.push_back({size, EncodePng(pixels.data(), size, size)});
+            continue;
         }
         const std::string side = std::to_string(size);
         const std::filesystem::path dir = std::filesystem::path(argv[1]) / (side + "x" + side) / "apps";
         std::filesystem::create_directories(dir);
-        const std::vector<uint32_t> pixels = DrawIcon(ship, glow, size);
-        if (!WritePng((dir / "vexed-drifts.png").string(), pixels.data(), size, size)) {
-            std::fprintf(stderr, "make-icons: cannot write %s\n", (dir / "vexed-drifts.png").c_str());
+        const std::string file = (dir / "vexed-drifts.png").string();
+        if (!WritePng(file, pixels.data(), size, size)) {
+            std::fprintf(stderr, "make-icons: cannot write %s\n", file.c_str());
+            return 1;
+        }
+    }
+    if (ico) {
+        std::ofstream out(argv[2], std::ios::binary);
+        if (!(out << EncodeIco(images))) {
+            std::fprintf(stderr, "make-icons: cannot write %s\n", argv[2]);
             return 1;
         }
     }

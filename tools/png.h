@@ -1,6 +1,6 @@
 #pragma once
 // PNG files of 0x00BBGGRR pictures: frames and sprites to look at during development, the README's
-// screenshots and the desktop icons. The image data is compressed here (one deflate block with the fixed
+// screenshots and the desktop icons (and the Windows icon file, which holds them as PNG images). The image data is compressed here (one deflate block with the fixed
 // Huffman codes, repeats found through a hash chain), so no compression library is needed.
 #include <algorithm>
 #include <cstddef>
@@ -114,4 +114,28 @@ inline bool WritePng(const std::string& path, const uint32_t* pixels, int width,
     std::ofstream out(path, std::ios::binary);
     out << EncodePng(pixels, width, height);
     return bool(out);
+}
+
+// A Windows icon file holding one PNG image per size (square images of 16..256 pixels), as Windows reads
+// them since Vista: a directory of 16-byte entries, each with the image's size and offset, then the images.
+struct IconImage {
+    int size;
+    std::string png;
+};
+inline std::string EncodeIco(const std::vector<IconImage>& images) {
+    auto little = [](uint32_t v, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) out += char(v >> (8 * i));
+        return out;
+    };
+    std::string directory = little(0, 2) + little(1, 2) + little(uint32_t(images.size()), 2), data;
+    uint32_t offset = uint32_t(6 + 16 * images.size());
+    for (const IconImage& image : images) {
+        const uint32_t side = image.size >= 256 ? 0 : uint32_t(image.size);  // 0 stands for 256
+        directory += little(side, 1) + little(side, 1) + little(0, 1) + little(0, 1) + little(1, 2) + little(32, 2) +
+                     little(uint32_t(image.png.size()), 4) + little(offset, 4);
+        offset += uint32_t(image.png.size());
+        data += image.png;
+    }
+    return directory + data;
 }
