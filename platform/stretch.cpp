@@ -84,6 +84,8 @@ void StretchPixels(const uint32_t* source, int sourceWidth, int sourceHeight, ui
 bool SetVectorStretch(bool enable) {
 #ifdef VD_STRETCH_X86
     StretchRow = enable && __builtin_cpu_supports("avx2") ? StretchRowAvx2 : StretchRowPlain;
+#else
+    (void)enable;  // no vector row to choose here
 #endif
     return StretchRow != StretchRowPlain;
 }
