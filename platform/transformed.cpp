@@ -159,7 +159,7 @@ inline uint64_t CapWide(uint64_t sum) {
 // Bilinear sampling, one pixel at a time on widened texels: the four texels' lanes times their weights
 // (256 in all) summed, then divided by 256 rounding down, so that the source is a premultiplied colour
 // with its coverage. Every lane is computed as it would be byte by byte, which the vector code does too.
-template <BlendMode Mode>
+template <BlendMode Mode, bool InBand>
 void FillSpanBilinear(const Setup& setup, const Span& span) {
     const intptr_t stride = setup.stride;
     const uint64_t* const texels = setup.wideTexels + stride + 1;  // the texel at row 0, column 0
@@ -170,7 +170,7 @@ void FillSpanBilinear(const Setup& setup, const Span& span) {
     uint32_t tx = span.tx, ty = span.ty;
     for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
         // Beyond the border texel everything is transparent.
-        if ((tx + 65536u >= bandX) | (ty + 65536u >= bandY)) continue;
+        if (!InBand && ((tx + 65536u >= bandX) | (ty + 65536u >= bandY))) continue;
         const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
         const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
         if ((a | b | c | d) == 0) continue;
@@ -191,18 +191,34 @@ void FillSpanBilinear(const Setup& setup, const Span& span) {
     }
 }
 
+// Whether every pixel of the span samples within the band, so that the pixels need no test of their own:
+// the coordinates move in a straight line, so the first and last pixel's tell (taken without the 32-bit
+// wrap-around, which cannot happen between two values in the band).
+bool SpanInBand(const Setup& setup, const Span& span) {
+    const int64_t last = span.count - 1;
+    const int64_t firstX = int32_t(span.tx), lastX = firstX + last * int32_t(setup.stepX);
+    const int64_t firstY = int32_t(span.ty), lastY = firstY + last * int32_t(setup.stepY);
+    const auto within = [](int64_t t, int32_t band) { return t >= -65536 && t < band; };
+    return within(firstX, setup.bandX) && within(lastX, setup.bandX) && within(firstY, setup.bandY) &&
+           within(lastY, setup.bandY);
+}
+
 // Draws the spans of one quad (each on its own row).
 template <bool Bilinear, BlendMode Mode>
 void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
     for (int i = 0; i < spanCount; ++i) {
-        if constexpr (Bilinear) FillSpanBilinear<Mode>(setup, spans[i]);
-        else FillSpanNearest<Mode>(setup, spans[i]);
+        if constexpr (Bilinear) {
+            if (SpanInBand(setup, spans[i])) FillSpanBilinear<Mode, true>(setup, spans[i]);
+            else FillSpanBilinear<Mode, false>(setup, spans[i]);
+        } else {
+            FillSpanNearest<Mode>(setup, spans[i]);
+        }
     }
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same for eight pixels at a time with AVX2, which the bilinear play frame needs to keep within its
-// time; it gives exactly the results of FillSpanBilinear<Mode>. Pixels past the end of a span are masked
+// time; it gives exactly the results of FillSpanBilinear. Pixels past the end of a span are masked
 // off; pixels outside the band sample four transparent texels.
 #define VD_AVX2_SPANS 1
 #define VD_AVX2_HELPER inline __attribute__((always_inline, target("avx2")))  // must vanish into the loop
