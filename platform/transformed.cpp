@@ -290,13 +290,19 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
         uint32_t* target = span->target;
         __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), laneX);
         __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + BIAS)), laneY);
+        const bool inBand = SpanInBand(setup, *span);  // then no pixel needs the band test
         for (int count = span->count; count > 0;
              count -= 8, target += 8, x = _mm256_add_epi32(x, stepX), y = _mm256_add_epi32(y, stepY)) {
-            const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(bandX, x), _mm256_cmpgt_epi32(bandY, y));
             const __m256i tail = count >= 8 ? _mm256_set1_epi32(-1) : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), lane);
-            if (_mm256_testz_si256(valid, tail)) continue;
             const __m256i rowColumn = _mm256_xor_si256(_mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA), signs);
-            const __m256i at = _mm256_blendv_epi8(blank, _mm256_madd_epi16(rowColumn, strideAndOne), valid);
+            __m256i at = _mm256_madd_epi16(rowColumn, strideAndOne);
+            if (!inBand) {
+                const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(bandX, x), _mm256_cmpgt_epi32(bandY, y));
+                if (_mm256_testz_si256(valid, tail)) continue;
+                at = _mm256_blendv_epi8(blank, at, valid);
+            } else if (count < 8) {
+                at = _mm256_blendv_epi8(blank, at, tail);  // lanes past the span's end may leave the band
+            }
             __m256i a, b, c, d;
             LoadTexels(top, at, a, b);
             LoadTexels(bottom, at, c, d);
@@ -387,13 +393,19 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
         uint32_t* target = span->target;
         v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx + BIAS)), laneX);
         v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty + BIAS)), laneY);
+        const bool inBand = SpanInBand(setup, *span);  // then no pixel needs the band test
         for (int count = span->count; count > 0;
              count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
             const v128_t tail = count >= 4 ? wasm_i32x4_splat(-1) : wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
-            const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
-            if (!wasm_v128_any_true(valid)) continue;
             const v128_t rowColumn = wasm_v128_xor(wasm_v128_or(wasm_u32x4_shr(y, 16), wasm_v128_and(x, highHalves)), signs);
-            const v128_t at = wasm_v128_bitselect(wasm_i32x4_dot_i16x8(rowColumn, strideAndOne), blank, valid);
+            v128_t at = wasm_i32x4_dot_i16x8(rowColumn, strideAndOne);
+            if (!inBand) {
+                const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
+                if (!wasm_v128_any_true(valid)) continue;
+                at = wasm_v128_bitselect(at, blank, valid);
+            } else if (count < 4) {
+                at = wasm_v128_bitselect(at, blank, tail);  // lanes past the span's end may leave the band
+            }
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
