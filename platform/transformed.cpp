@@ -159,7 +159,7 @@ inline uint64_t CapWide(uint64_t sum) {
 // Bilinear sampling, one pixel at a time on widened texels: the four texels' lanes times their weights
 // (256 in all) summed, then divided by 256 rounding down, so that the source is a premultiplied colour
 // with its coverage. Every lane is computed as it would be byte by byte, which the vector code does too.
-template <BlendMode Mode>
+template <BlendMode Mode, bool InBand>
 void FillSpanBilinear(const Setup& setup, const Span& span) {
     const intptr_t stride = setup.stride;
     const uint64_t* const texels = setup.wideTexels + stride + 1;  // the texel at row 0, column 0
@@ -170,7 +170,7 @@ void FillSpanBilinear(const Setup& setup, const Span& span) {
     uint32_t tx = span.tx, ty = span.ty;
     for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
         // Beyond the border texel everything is transparent.
-        if ((tx + 65536u >= bandX) | (ty + 65536u >= bandY)) continue;
+        if (!InBand && ((tx + 65536u >= bandX) | (ty + 65536u >= bandY))) continue;
         const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
         const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
         if ((a | b | c | d) == 0) continue;
@@ -191,18 +191,34 @@ void FillSpanBilinear(const Setup& setup, const Span& span) {
     }
 }
 
+// Whether every pixel of the span samples within the band, so that the pixels need no test of their own:
+// the coordinates move in a straight line, so the first and last pixel's tell (taken without the 32-bit
+// wrap-around, which cannot happen between two values in the band).
+bool SpanInBand(const Setup& setup, const Span& span) {
+    const int64_t last = span.count - 1;
+    const int64_t firstX = int32_t(span.tx), lastX = firstX + last * int32_t(setup.stepX);
+    const int64_t firstY = int32_t(span.ty), lastY = firstY + last * int32_t(setup.stepY);
+    const auto within = [](int64_t t, int32_t band) { return t >= -65536 && t < band; };
+    return within(firstX, setup.bandX) && within(lastX, setup.bandX) && within(firstY, setup.bandY) &&
+           within(lastY, setup.bandY);
+}
+
 // Draws the spans of one quad (each on its own row).
 template <bool Bilinear, BlendMode Mode>
 void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
     for (int i = 0; i < spanCount; ++i) {
-        if constexpr (Bilinear) FillSpanBilinear<Mode>(setup, spans[i]);
-        else FillSpanNearest<Mode>(setup, spans[i]);
+        if constexpr (Bilinear) {
+            if (SpanInBand(setup, spans[i])) FillSpanBilinear<Mode, true>(setup, spans[i]);
+            else FillSpanBilinear<Mode, false>(setup, spans[i]);
+        } else {
+            FillSpanNearest<Mode>(setup, spans[i]);
+        }
     }
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // The same for eight pixels at a time with AVX2, which the bilinear play frame needs to keep within its
-// time; it gives exactly the results of FillSpanBilinear<Mode>. Pixels past the end of a span are masked
+// time; it gives exactly the results of FillSpanBilinear. Pixels past the end of a span are masked
 // off; pixels outside the band sample four transparent texels.
 #define VD_AVX2_SPANS 1
 #define VD_AVX2_HELPER inline __attribute__((always_inline, target("avx2")))  // must vanish into the loop
@@ -274,13 +290,19 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
         uint32_t* target = span->target;
         __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), laneX);
         __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + BIAS)), laneY);
+        const bool inBand = SpanInBand(setup, *span);  // then no pixel needs the band test
         for (int count = span->count; count > 0;
              count -= 8, target += 8, x = _mm256_add_epi32(x, stepX), y = _mm256_add_epi32(y, stepY)) {
-            const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(bandX, x), _mm256_cmpgt_epi32(bandY, y));
             const __m256i tail = count >= 8 ? _mm256_set1_epi32(-1) : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), lane);
-            if (_mm256_testz_si256(valid, tail)) continue;
             const __m256i rowColumn = _mm256_xor_si256(_mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA), signs);
-            const __m256i at = _mm256_blendv_epi8(blank, _mm256_madd_epi16(rowColumn, strideAndOne), valid);
+            __m256i at = _mm256_madd_epi16(rowColumn, strideAndOne);
+            if (!inBand) {
+                const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(bandX, x), _mm256_cmpgt_epi32(bandY, y));
+                if (_mm256_testz_si256(valid, tail)) continue;
+                at = _mm256_blendv_epi8(blank, at, valid);
+            } else if (count < 8) {
+                at = _mm256_blendv_epi8(blank, at, tail);  // lanes past the span's end may leave the band
+            }
             __m256i a, b, c, d;
             LoadTexels(top, at, a, b);
             LoadTexels(bottom, at, c, d);
@@ -371,13 +393,19 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
         uint32_t* target = span->target;
         v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx + BIAS)), laneX);
         v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty + BIAS)), laneY);
+        const bool inBand = SpanInBand(setup, *span);  // then no pixel needs the band test
         for (int count = span->count; count > 0;
              count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
             const v128_t tail = count >= 4 ? wasm_i32x4_splat(-1) : wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
-            const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
-            if (!wasm_v128_any_true(valid)) continue;
             const v128_t rowColumn = wasm_v128_xor(wasm_v128_or(wasm_u32x4_shr(y, 16), wasm_v128_and(x, highHalves)), signs);
-            const v128_t at = wasm_v128_bitselect(wasm_i32x4_dot_i16x8(rowColumn, strideAndOne), blank, valid);
+            v128_t at = wasm_i32x4_dot_i16x8(rowColumn, strideAndOne);
+            if (!inBand) {
+                const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
+                if (!wasm_v128_any_true(valid)) continue;
+                at = wasm_v128_bitselect(at, blank, valid);
+            } else if (count < 4) {
+                at = wasm_v128_bitselect(at, blank, tail);  // lanes past the span's end may leave the band
+            }
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
