@@ -10,12 +10,11 @@ import {chromium} from 'playwright-core';
 import {serve} from '../../platform/web/serve.mjs';
 import {PROBES} from './probes.mjs';
 import {openWebKit} from './webkit.mjs';
+import {CHROMIUM_FLAGS} from './common.mjs';
 
 const site = process.argv[2];
 const wanted = process.argv.slice(3);
 const all = wanted.length === 0;
-const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 
 const server = await serve(site, 0);

@@ -5,18 +5,12 @@
 import {chromium} from 'playwright-core';
 import {serve} from '../../platform/web/serve.mjs';
 import {PROBES} from './probes.mjs';
+import {CHROMIUM_FLAGS, tally} from './common.mjs';
 
 const site = process.argv[2];
 const screenshot = process.argv[3];
-const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 
-let passed = 0, failed = 0;
-function check(name, ok, detail) {
-  if (ok) ++passed; else ++failed;
-  console.log(`${ok ? 'pass' : 'FAIL'}: ${name}${detail === undefined ? '' : ` (${detail})`}`);
-  return ok;
-}
+const {check, counts} = tally();
 
 // Polls f in the page until accept(value) or the time limit; the last value either way.
 async function poll(page, f, args, accept, limitMs) {
@@ -195,7 +189,7 @@ async function run(page, url) {
 
 // A page or browser that hangs must not hold CI up: the whole run has four minutes.
 setTimeout(() => {
-  console.log(`web-test: ${passed} passed, ${failed + 1} failed (timed out)`);
+  console.log(`web-test: ${counts.passed} passed, ${counts.failed + 1} failed (timed out)`);
   process.exit(1);
 }, 240000).unref();
 
@@ -228,5 +222,5 @@ try {
   await browser.close();
   server.close();
 }
-console.log(`web-test: ${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+console.log(`web-test: ${counts.passed} passed, ${counts.failed} failed`);
+process.exit(counts.failed ? 1 : 0);
