@@ -1,13 +1,13 @@
 // The SDL backend: the window shows the finished back buffer stretched to its client area; keyboard,
 // joystick, clock and the audio device come from SDL. This is the only file that includes SDL.
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "platform/backend.h"
@@ -83,12 +83,17 @@ bool MayHaveGraphicsCard() {
     if (std::strcmp(SDL_GetPlatform(), "Linux") != 0) return true;
     const char* software = SDL_getenv("LIBGL_ALWAYS_SOFTWARE");
     if (software && *software && std::strcmp(software, "0") != 0) return false;
-    std::error_code error;
-    for (const auto& node : std::filesystem::directory_iterator("/dev/dri", error)) {
-        const std::string name = node.path().filename().string();
-        if (name.starts_with("card") || name.starts_with("renderD")) return true;
+    // The first few device nodes are enough to tell (they are numbered from card0 and renderD128); a plain
+    // stat keeps the file-system library, which is large when linked statically, out of the program.
+    struct stat node;
+    char path[32];
+    for (int n = 0; n < 8; ++n) {
+        std::snprintf(path, sizeof path, "/dev/dri/card%d", n);
+        if (stat(path, &node) == 0) return true;
+        std::snprintf(path, sizeof path, "/dev/dri/renderD%d", 128 + n);
+        if (stat(path, &node) == 0) return true;
     }
-    return std::filesystem::exists("/dev/nvidia0", error);
+    return stat("/dev/nvidia0", &node) == 0;
 }
 
 void ShowLastFrame() {
