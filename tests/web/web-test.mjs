@@ -33,6 +33,7 @@ const probe = (page, f, ...args) => page.evaluate(({f, args}) => window.probes[f
 // Hidden for 30 s in play: nothing runs and nothing is heard; shown again, the game goes on from the
 // very frame it stood at, with its ship.
 async function hideAndShow(page) {
+  await poll(page, 'ship', [], s => s !== null, 10000);   // hidden with the ship in view, not between two ships
   await probe(page, 'keepFrames', 2);
   await page.waitForFunction(() => window.kept.length >= 2);
   const oneFrame = await probe(page, 'changed', 0, 1);
