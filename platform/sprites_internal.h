@@ -34,4 +34,5 @@ struct SpriteRecord {
 const SpriteRecord* FindSprite(int id);  // null for an empty id
 
 bool SetVectorSpans(bool enable);  // tests: false draws with the plain code everywhere; true when AVX2 or WebAssembly SIMD is in use
+bool SetWideVectorSpans(bool enable);  // tests: false keeps the vector spans to AVX2 where AVX-512 is there too; true when AVX-512 is in use
 bool SetRowShortcuts(bool enable);  // tests: false walks every quad as two triangles and fills whole rows; returns the old setting
