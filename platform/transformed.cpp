@@ -365,18 +365,27 @@ VD_AVX512_HELPER __m512i SpreadByte16(__m512i value, int n) {
 // The texels at the offsets in at of pixels 0..15, and their right-hand neighbours (see LoadTexels).
 // Each 128-bit quarter of the pair vectors holds four pixels' pairs, so that the split into left and
 // right texels stays within quarters.
-VD_AVX512_HELPER void LoadTexels16(const uint32_t* base, __m512i at, __m512i& left, __m512i& right) {
-    uint64_t offsets[8];
-    for (int i = 0; i < 4; ++i) {
-        const __m128i quarter = _mm512_maskz_extracti32x4_epi32(0xF, at, i);
-        offsets[2 * i] = uint64_t(_mm_cvtsi128_si64(quarter)), offsets[2 * i + 1] = uint64_t(_mm_extract_epi64(quarter, 1));
+VD_AVX512_HELPER void LoadTexels16(const uint32_t* top, const uint32_t* bottom, __m512i at, __m512i (&texels)[4]) {
+    uint32_t offsets[16];
+    _mm512_storeu_si512(offsets, at);
+    __m128i pairs[2][8];
+    for (int i = 0; i < 8; ++i) {
+        const uint32_t first = offsets[2 * i], second = offsets[2 * i + 1];
+        for (int row = 0; row < 2; ++row) {
+            const uint32_t* base = row ? bottom : top;
+            const __m128d one = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + first)));
+            pairs[row][i] = _mm_castpd_si128(_mm_loadh_pd(one, reinterpret_cast<const double*>(base + second)));
+        }
     }
-    const __m512 p = _mm512_castsi512_ps(_mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(LoadPairs(base, offsets[0], offsets[2])),
-                                                            LoadPairs(base, offsets[4], offsets[6]), 1));
-    const __m512 q = _mm512_castsi512_ps(_mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(LoadPairs(base, offsets[1], offsets[3])),
-                                                            LoadPairs(base, offsets[5], offsets[7]), 1));
-    left = _mm512_castps_si512(_mm512_shuffle_ps(p, q, 0x88));
-    right = _mm512_castps_si512(_mm512_shuffle_ps(p, q, 0xDD));
+    for (int row = 0; row < 2; ++row) {
+        const __m128i* q = pairs[row];
+        const __m512 p0 = _mm512_castsi512_ps(_mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(_mm256_inserti128_si256(_mm256_castsi128_si256(q[0]), q[2], 1)),
+                                                                         _mm256_inserti128_si256(_mm256_castsi128_si256(q[4]), q[6], 1), 1));
+        const __m512 p1 = _mm512_castsi512_ps(_mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(_mm256_inserti128_si256(_mm256_castsi128_si256(q[1]), q[3], 1)),
+                                                                         _mm256_inserti128_si256(_mm256_castsi128_si256(q[5]), q[7], 1), 1));
+        texels[2 * row] = _mm512_castps_si512(_mm512_shuffle_ps(p0, p1, 0x88));
+        texels[2 * row + 1] = _mm512_castps_si512(_mm512_shuffle_ps(p0, p1, 0xDD));
+    }
 }
 
 template <BlendMode Mode>
@@ -415,9 +424,9 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
             } else if (count < 16) {
                 at = _mm512_mask_blend_epi32(tail, blank, at);  // lanes past the span's end may leave the band
             }
-            __m512i a, b, c, d;
-            LoadTexels16(top, at, a, b);
-            LoadTexels16(bottom, at, c, d);
+            __m512i texels[4];
+            LoadTexels16(top, bottom, at, texels);
+            const __m512i a = texels[0], b = texels[1], c = texels[2], d = texels[3];
             const __m512i any = _mm512_or_si512(_mm512_or_si512(a, b), _mm512_or_si512(c, d));
             if (_mm512_mask_test_epi32_mask(tail, any, any) == 0) continue;
             const __m512i fx = SpreadByte16(x, 1), fy = SpreadByte16(y, 1);
