@@ -109,6 +109,7 @@ enum BlendMode { BLEND_ADD_FULL, BLEND_ADD, BLEND_GENERAL };
 struct Setup {
     const uint32_t* texels;
     const uint64_t* wideTexels;
+    const uint64_t* columnPairs;  // null unless the spans take them
     int stride;
     int32_t bandX, bandY;      // texel coordinates must lie in [-1, band) (16.16), else the pixel is transparent
     uint32_t stepX, stepY;     // 16.16 texel steps per pixel to the right
@@ -346,6 +347,19 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
 #define VD_AVX512_TARGET "avx2,avx512f,avx512bw"
 #define VD_AVX512_HELPER inline __attribute__((always_inline, target(VD_AVX512_TARGET)))
 
+// The texels paired with the ones below them (the last row with transparent ones).
+const uint64_t* ColumnPairs(SpritePicture& picture) {
+    const uint32_t* const texels = Texels(picture);
+    if (picture.columnPairsBuilt && picture.columnPairsVersion == picture.texelVersion) return picture.columnPairs.data();
+    const size_t size = picture.texels.size(), stride = size_t(picture.width) + 2;
+    picture.columnPairs.resize(size);
+    for (size_t i = 0; i < size; ++i)
+        picture.columnPairs[i] = texels[i] | uint64_t(i + stride < size ? texels[i + stride] : 0) << 32;
+    picture.columnPairsVersion = picture.texelVersion;
+    picture.columnPairsBuilt = true;
+    return picture.columnPairs.data();
+}
+
 // Every byte times its 16-bit half's weight / 256; the same as Scale.
 VD_AVX512_HELPER __m512i Scale16(__m512i colour, __m512i weight) {
     const __m512i low = _mm512_set1_epi32(int(LOW_BYTES)), high = _mm512_set1_epi32(int(~LOW_BYTES));
@@ -365,27 +379,27 @@ VD_AVX512_HELPER __m512i SpreadByte16(__m512i value, int n) {
 // The texels at the offsets in at of pixels 0..15, and their right-hand neighbours (see LoadTexels).
 // Each 128-bit quarter of the pair vectors holds four pixels' pairs, so that the split into left and
 // right texels stays within quarters.
-VD_AVX512_HELPER void LoadTexels16(const uint32_t* top, const uint32_t* bottom, __m512i at, __m512i (&texels)[4]) {
+// The four texels of pixels 0..15's samples (top left, top right, bottom left, bottom right), each
+// pixel's one 16-byte load from the column pairs at its offset: the texel, the one below, the one to
+// the right and the one below that. The offsets come back from memory as plain 32-bit loads, cheaper
+// than moving them out of the vector. Each 128-bit quarter j of loaded[k] holds pixel 4j + k; a 4 x 4
+// transpose within quarters sorts the texels.
+VD_AVX512_HELPER void LoadTexels16(const uint64_t* pairs, __m512i at, __m512i (&texels)[4]) {
     uint32_t offsets[16];
     _mm512_storeu_si512(offsets, at);
-    __m128i pairs[2][8];
-    for (int i = 0; i < 8; ++i) {
-        const uint32_t first = offsets[2 * i], second = offsets[2 * i + 1];
-        for (int row = 0; row < 2; ++row) {
-            const uint32_t* base = row ? bottom : top;
-            const __m128d one = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + first)));
-            pairs[row][i] = _mm_castpd_si128(_mm_loadh_pd(one, reinterpret_cast<const double*>(base + second)));
-        }
+    const auto block = [pairs, &offsets](int pixel) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + offsets[pixel])); };
+    __m512i loaded[4];
+    for (int k = 0; k < 4; ++k) {
+        const __m256i low = _mm256_inserti128_si256(_mm256_castsi128_si256(block(k)), block(4 + k), 1);
+        const __m256i high = _mm256_inserti128_si256(_mm256_castsi128_si256(block(8 + k)), block(12 + k), 1);
+        loaded[k] = _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(low), high, 1);
     }
-    for (int row = 0; row < 2; ++row) {
-        const __m128i* q = pairs[row];
-        const __m512 p0 = _mm512_castsi512_ps(_mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(_mm256_inserti128_si256(_mm256_castsi128_si256(q[0]), q[2], 1)),
-                                                                         _mm256_inserti128_si256(_mm256_castsi128_si256(q[4]), q[6], 1), 1));
-        const __m512 p1 = _mm512_castsi512_ps(_mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(_mm256_inserti128_si256(_mm256_castsi128_si256(q[1]), q[3], 1)),
-                                                                         _mm256_inserti128_si256(_mm256_castsi128_si256(q[5]), q[7], 1), 1));
-        texels[2 * row] = _mm512_castps_si512(_mm512_shuffle_ps(p0, p1, 0x88));
-        texels[2 * row + 1] = _mm512_castps_si512(_mm512_shuffle_ps(p0, p1, 0xDD));
-    }
+    const __m512i topLeft01 = _mm512_maskz_unpacklo_epi32(0xFFFF, loaded[0], loaded[1]), topRight01 = _mm512_maskz_unpackhi_epi32(0xFFFF, loaded[0], loaded[1]);
+    const __m512i topLeft23 = _mm512_maskz_unpacklo_epi32(0xFFFF, loaded[2], loaded[3]), topRight23 = _mm512_maskz_unpackhi_epi32(0xFFFF, loaded[2], loaded[3]);
+    texels[0] = _mm512_maskz_unpacklo_epi64(0xFF, topLeft01, topLeft23);
+    texels[2] = _mm512_maskz_unpackhi_epi64(0xFF, topLeft01, topLeft23);
+    texels[1] = _mm512_maskz_unpacklo_epi64(0xFF, topRight01, topRight23);
+    texels[3] = _mm512_maskz_unpackhi_epi64(0xFF, topRight01, topRight23);
 }
 
 template <BlendMode Mode>
@@ -405,8 +419,7 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
     const __m512i colourBytes = _mm512_set1_epi32(int(COLOUR_BYTES));
     const __m512i sourceWeight = _mm512_set1_epi16(int16_t(setup.sourceWeight));
     const __m512i destinationLoss = _mm512_set1_epi16(int16_t(setup.destinationLoss));
-    const uint32_t* const top = setup.texels;
-    const uint32_t* const bottom = setup.texels + setup.stride;
+    const uint64_t* const pairs = setup.columnPairs;
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
         __m512i x = _mm512_add_epi32(_mm512_set1_epi32(int32_t(span->tx + BIAS)), laneX);
@@ -425,7 +438,7 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
                 at = _mm512_mask_blend_epi32(tail, blank, at);  // lanes past the span's end may leave the band
             }
             __m512i texels[4];
-            LoadTexels16(top, bottom, at, texels);
+            LoadTexels16(pairs, at, texels);
             const __m512i a = texels[0], b = texels[1], c = texels[2], d = texels[3];
             const __m512i any = _mm512_or_si512(_mm512_or_si512(a, b), _mm512_or_si512(c, d));
             if (_mm512_mask_test_epi32_mask(tail, any, any) == 0) continue;
@@ -1070,6 +1083,7 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
 
     setup.texels = Texels(picture);
     setup.wideTexels = picture.wideTexels.data();
+    setup.columnPairs = nullptr;
     setup.stride = picture.width + 2;
     setup.bandX = (picture.width + (bilinear ? 0 : 1)) << 16;
     setup.bandY = (picture.height + (bilinear ? 0 : 1)) << 16;
@@ -1078,6 +1092,9 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
     const BlendMode mode = setup.destinationLoss != 0 ? BLEND_GENERAL
                            : setup.sourceWeight == 256 ? BLEND_ADD_FULL : BLEND_ADD;
     const SpanFunction fill = ChooseSpans(bilinear, mode);
+#ifdef VD_AVX512_SPANS
+    if (bilinear && vectorSpans && wideSpans) setup.columnPairs = ColumnPairs(picture);
+#endif
     DrawQuad(vertex, setup, map, FindVisibleRows(picture, map), fill);
 }
 
