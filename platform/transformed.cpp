@@ -307,7 +307,9 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
             __m256i a, b, c, d;
             LoadTexels(top, at, a, b);
             LoadTexels(bottom, at, c, d);
-            if (_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), tail)) continue;
+            // Lanes without a visible texel keep their pixel, top byte included, as the plain code does; their
+            // source is 0, so the blend gives back the destination. No branch on wholly empty groups.
+            const __m256i keep = _mm256_cmpeq_epi32(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), _mm256_setzero_si256());
             const __m256i fx = SpreadByte(x, 1), fy = SpreadByte(y, 1);
             const __m256i wd = _mm256_srli_epi16(_mm256_mullo_epi16(fx, fy), 8);
             const __m256i wb = _mm256_sub_epi16(fx, wd), wc = _mm256_sub_epi16(fy, wd);
@@ -331,7 +333,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
                 const __m256i loss = _mm256_srli_epi16(_mm256_mullo_epi16(SpreadByte(source, 3), destinationLoss), 8);
                 result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, loss)), Scale8(source, sourceWeight));
             }
-            result = _mm256_and_si256(result, colourBytes);
+            result = _mm256_and_si256(result, _mm256_or_si256(colourBytes, keep));  // keep: source 0, result the destination
             if (count >= 8)
                 _mm256_storeu_si256(where, result);
             else
@@ -441,7 +443,7 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
             LoadTexels16(pairs, at, texels);
             const __m512i a = texels[0], b = texels[1], c = texels[2], d = texels[3];
             const __m512i any = _mm512_or_si512(_mm512_or_si512(a, b), _mm512_or_si512(c, d));
-            if (_mm512_mask_test_epi32_mask(tail, any, any) == 0) continue;
+            const __mmask16 drawn = _mm512_mask_test_epi32_mask(tail, any, any);  // the rest keep their pixels
             const __m512i fx = SpreadByte16(x, 1), fy = SpreadByte16(y, 1);
             const __m512i wd = _mm512_srli_epi16(_mm512_mullo_epi16(fx, fy), 8);
             const __m512i wb = _mm512_sub_epi16(fx, wd), wc = _mm512_sub_epi16(fy, wd);
@@ -464,10 +466,7 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
                 result = _mm512_adds_epu8(Scale16(destination, _mm512_sub_epi16(full, loss)), Scale16(source, sourceWeight));
             }
             result = _mm512_and_si512(result, colourBytes);
-            if (count >= 16)
-                _mm512_storeu_si512(target, result);
-            else
-                _mm512_mask_storeu_epi32(target, tail, result);
+            _mm512_mask_storeu_epi32(target, drawn, result);
         }
     }
 }

@@ -172,13 +172,15 @@ bool UseSpanPath(int path) {
 }
 
 TEST_F(Sprites, VectorSpansGiveThePlainResults) {
-    MakeSprite(SPRITE, 24, 20, SPRITE_FLAG_TEXTURE, Pattern);
+    // Holes of key colour wide enough for pixels that sample no visible texel.
+    MakeSprite(SPRITE, 24, 20, SPRITE_FLAG_TEXTURE, [](int x, int y) { return (x / 4 + y / 5) % 3 == 0 ? 0u : Pattern(x, y); });
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
     SetTransformedFilter(1);
     std::vector<uint32_t> frames[3];
     for (int path = 0; path < 3; ++path) {
         if (!UseSpanPath(path)) continue;
-        ClearFrame(MakeColour(40, 80, 120));
+        // With a top byte set, which every path clears in the pixels it draws and keeps in the others.
+        ClearFrame(MakeColour(40, 80, 120) | 0x5A000000u);
         const int blends[3][2] = {{5, 6}, {5, 7}, {7, 7}};
         for (int i = 0; i < 60; ++i) {
             ASSERT_TRUE(BeginTransformedBatch());
