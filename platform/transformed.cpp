@@ -343,8 +343,10 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
 }
 
 // The same sixteen pixels at a time with AVX-512 (F and BW), where the processor has it: mask registers
-// take the place of the tail and band vectors and of the masked moves, and each group's sixteen texel
-// pairs share one set of loop and weight work. It gives exactly the results of FillSpans8.
+// take the place of the tail and band vectors and of the masked moves, and each sample's four texels
+// come in one load from the column pairs. It gives exactly the results of FillSpans8. (Where GCC's
+// plain form of an intrinsic starts from an undefined vector, which it then warns about, the
+// zero-masked form with every lane selected stands in; it compiles to the same instruction.)
 #define VD_AVX512_SPANS 1
 #define VD_AVX512_TARGET "avx2,avx512f,avx512bw"
 #define VD_AVX512_HELPER inline __attribute__((always_inline, target(VD_AVX512_TARGET)))
@@ -378,9 +380,6 @@ VD_AVX512_HELPER __m512i SpreadByte16(__m512i value, int n) {
     return _mm512_shuffle_epi8(value, _mm512_maskz_broadcast_i32x4(0xFFFF, order));
 }
 
-// The texels at the offsets in at of pixels 0..15, and their right-hand neighbours (see LoadTexels).
-// Each 128-bit quarter of the pair vectors holds four pixels' pairs, so that the split into left and
-// right texels stays within quarters.
 // The four texels of pixels 0..15's samples (top left, top right, bottom left, bottom right), each
 // pixel's one 16-byte load from the column pairs at its offset: the texel, the one below, the one to
 // the right and the one below that. The offsets come back from memory as plain 32-bit loads, cheaper
@@ -396,12 +395,15 @@ VD_AVX512_HELPER void LoadTexels16(const uint64_t* pairs, __m512i at, __m512i (&
         const __m256i high = _mm256_inserti128_si256(_mm256_castsi128_si256(block(8 + k)), block(12 + k), 1);
         loaded[k] = _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(low), high, 1);
     }
-    const __m512i topLeft01 = _mm512_maskz_unpacklo_epi32(0xFFFF, loaded[0], loaded[1]), topRight01 = _mm512_maskz_unpackhi_epi32(0xFFFF, loaded[0], loaded[1]);
-    const __m512i topLeft23 = _mm512_maskz_unpacklo_epi32(0xFFFF, loaded[2], loaded[3]), topRight23 = _mm512_maskz_unpackhi_epi32(0xFFFF, loaded[2], loaded[3]);
-    texels[0] = _mm512_maskz_unpacklo_epi64(0xFF, topLeft01, topLeft23);
-    texels[2] = _mm512_maskz_unpackhi_epi64(0xFF, topLeft01, topLeft23);
-    texels[1] = _mm512_maskz_unpacklo_epi64(0xFF, topRight01, topRight23);
-    texels[3] = _mm512_maskz_unpackhi_epi64(0xFF, topRight01, topRight23);
+    // Left column (top, bottom) and right column of pixels 4j, 4j + 1, then of 4j + 2, 4j + 3.
+    const __m512i left01 = _mm512_maskz_unpacklo_epi32(0xFFFF, loaded[0], loaded[1]);
+    const __m512i right01 = _mm512_maskz_unpackhi_epi32(0xFFFF, loaded[0], loaded[1]);
+    const __m512i left23 = _mm512_maskz_unpacklo_epi32(0xFFFF, loaded[2], loaded[3]);
+    const __m512i right23 = _mm512_maskz_unpackhi_epi32(0xFFFF, loaded[2], loaded[3]);
+    texels[0] = _mm512_maskz_unpacklo_epi64(0xFF, left01, left23);
+    texels[2] = _mm512_maskz_unpackhi_epi64(0xFF, left01, left23);
+    texels[1] = _mm512_maskz_unpacklo_epi64(0xFF, right01, right23);
+    texels[3] = _mm512_maskz_unpackhi_epi64(0xFF, right01, right23);
 }
 
 template <BlendMode Mode>
