@@ -202,8 +202,9 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
 // convex quad walked by its four outer edges instead of as two triangles. Each sprite shape is drawn
 // over a sweep of angles, sizes (magnified, shrunk, mirrored, corners on pixel centres after a quarter
 // turn), places (also off the screen's edges), filters and blends, on every span path there is, once
-// with the shortcuts and once without, and every frame must match the plain path's without them. Visible texels touch the picture's edges and
-// corners, so the bilinear reach past the last visible texel counts.
+// with the shortcuts and once without, and every frame must match the plain path's without them.
+// Visible texels touch the picture's edges and corners, so the bilinear reach past the last visible
+// texel counts.
 TEST_F(Sprites, RowShortcutsDrawExactlyWhatWholeTrianglesDraw) {
     const std::function<uint32_t(int, int)> shapes[] = {
         [](int x, int y) { return MakeColour(9 * x + 3, 7 * y + 5, 200); },                            // opaque
