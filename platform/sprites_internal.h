@@ -20,6 +20,11 @@ struct SpritePicture {
     std::vector<uint64_t> wideTexels;  // the same with each byte in its own 16-bit lane, for the plain code
     uint32_t texelVersion = 0;
     bool texelsBuilt = false;
+    // For the AVX-512 code, when it runs: each texel with the one below it, so that one 16-byte load
+    // holds a sample's four texels; built from texels, again when texelVersion has moved on.
+    std::vector<uint64_t> columnPairs;
+    uint32_t columnPairsVersion = 0;
+    bool columnPairsBuilt = false;
     // Where the visible texels lie, as bounds on column, row, column + row and column - row (in that
     // order, each low then high); all empty (low > high) when no texel is visible.
     int visibleBounds[8] = {};
@@ -34,4 +39,5 @@ struct SpriteRecord {
 const SpriteRecord* FindSprite(int id);  // null for an empty id
 
 bool SetVectorSpans(bool enable);  // tests: false draws with the plain code everywhere; true when AVX2 or WebAssembly SIMD is in use
+bool SetWideVectorSpans(bool enable);  // tests: false keeps the vector spans to AVX2 where AVX-512 is there too; true when AVX-512 is in use
 bool SetRowShortcuts(bool enable);  // tests: false walks every quad as two triangles and fills whole rows; returns the old setting
