@@ -343,21 +343,34 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
 #if defined(__wasm_simd128__)
 // The same four pixels at a time with WebAssembly SIMD, the AVX2 code's method on 128-bit vectors: a
 // module built with it only runs where the browser has SIMD, so there is nothing to choose at run time.
+// Shaped for the code V8 makes of it: a vector constant is built afresh at every use (three to five
+// instructions, a byte shuffle's pattern too), while a value it cannot see as constant stays in a
+// register. So the loops' constants go through Opaque, bytes are spread by word shuffles and shifts,
+// and the spans that lie within the band run a loop of whole groups with few live values.
 #define VD_WASM_SPANS 1
 
+// v itself, but no longer a constant to the compiler: kept in a register instead of rebuilt at each use.
+inline v128_t Opaque(v128_t v) {
+    __asm__("" : "+r"(v));
+    return v;
+}
+
+struct Constants4 {
+    v128_t low, full, colourBytes, sourceWeight, destinationLoss;
+};
+
 // Every byte times its 16-bit half's weight / 256; the same as Scale.
-inline v128_t Scale4(v128_t colour, v128_t weight) {
-    const v128_t low = wasm_i32x4_splat(int32_t(LOW_BYTES));
+inline v128_t Scale4(v128_t colour, v128_t weight, v128_t low) {
     const v128_t redBlue = wasm_u16x8_shr(wasm_i16x8_mul(wasm_v128_and(colour, low), weight), 8);
     const v128_t greenCover = wasm_v128_andnot(wasm_i16x8_mul(wasm_u16x8_shr(colour, 8), weight), low);
     return wasm_v128_or(redBlue, greenCover);
 }
 
-// Byte N of every 32-bit lane copied into both of its 16-bit halves.
+// Byte 1 (N = 1) or 3 (N = 3) of every 32-bit lane in both of its 16-bit halves.
 template <int N>
 inline v128_t SpreadByte4(v128_t value) {
-    return wasm_i8x16_shuffle(value, wasm_i32x4_splat(0), N, 16, N, 16, N + 4, 16, N + 4, 16, N + 8, 16, N + 8, 16,
-                              N + 12, 16, N + 12, 16);
+    constexpr int HALF = N / 2;
+    return wasm_u16x8_shr(wasm_i16x8_shuffle(value, value, HALF, HALF, HALF + 2, HALF + 2, HALF + 4, HALF + 4, HALF + 6, HALF + 6), 8);
 }
 
 // The texels at the offsets in at of pixels 0..3 and their right-hand neighbours: one 64-bit load each.
@@ -370,6 +383,51 @@ inline void LoadTexels4(const uint32_t* base, v128_t at, v128_t& left, v128_t& r
     right = wasm_i32x4_shuffle(p, q, 1, 3, 5, 7);
 }
 
+// The bilinear source of four pixels whose texels a, b, c, d were loaded; x holds the column fractions
+// in byte 1 of each lane, y the row fractions.
+inline v128_t Bilinear4(v128_t a, v128_t b, v128_t c, v128_t d, v128_t x, v128_t y, const Constants4& k) {
+    const v128_t fx = SpreadByte4<1>(x), fy = SpreadByte4<1>(y);
+    const v128_t wd = wasm_u16x8_shr(wasm_i16x8_mul(fx, fy), 8);
+    const v128_t wb = wasm_i16x8_sub(fx, wd), wc = wasm_i16x8_sub(fy, wd);
+    const v128_t wa = wasm_i16x8_add(wasm_i16x8_sub(k.full, wasm_i16x8_add(fx, fy)), wd);
+    const v128_t t[4] = {a, b, c, d}, w[4] = {wa, wb, wc, wd};
+    v128_t redBlue = wasm_i16x8_mul(wasm_v128_and(a, k.low), wa), greenCover = wasm_i16x8_mul(wasm_u16x8_shr(a, 8), wa);
+    for (int i = 1; i < 4; ++i) {
+        redBlue = wasm_i16x8_add(redBlue, wasm_i16x8_mul(wasm_v128_and(t[i], k.low), w[i]));
+        greenCover = wasm_i16x8_add(greenCover, wasm_i16x8_mul(wasm_u16x8_shr(t[i], 8), w[i]));
+    }
+    return wasm_v128_or(wasm_u16x8_shr(redBlue, 8), wasm_v128_andnot(greenCover, k.low));
+}
+
+template <BlendMode Mode>
+inline v128_t Blend4(v128_t destination, v128_t source, const Constants4& k) {
+    v128_t result;
+    if constexpr (Mode == BLEND_ADD_FULL) {
+        result = wasm_u8x16_add_sat(destination, source);
+    } else if constexpr (Mode == BLEND_ADD) {
+        result = wasm_u8x16_add_sat(destination, Scale4(source, k.sourceWeight, k.low));
+    } else {
+        const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(SpreadByte4<3>(source), k.destinationLoss), 8);
+        result = wasm_u8x16_add_sat(Scale4(destination, wasm_i16x8_sub(k.full, loss), k.low),
+                                    Scale4(source, k.sourceWeight, k.low));
+    }
+    return wasm_v128_and(result, k.colourBytes);
+}
+
+// The first count (1..3) pixels at target, the rest zero; and writing them back.
+inline v128_t LoadPartial4(const uint32_t* target, int count) {
+    v128_t pixels = wasm_v128_load32_zero(target);
+    if (count > 1) pixels = wasm_v128_load32_lane(target + 1, pixels, 1);
+    if (count > 2) pixels = wasm_v128_load32_lane(target + 2, pixels, 2);
+    return pixels;
+}
+
+inline void StorePartial4(uint32_t* target, v128_t pixels, int count) {
+    wasm_v128_store32_lane(target, pixels, 0);
+    if (count > 1) wasm_v128_store32_lane(target + 1, pixels, 1);
+    if (count > 2) wasm_v128_store32_lane(target + 2, pixels, 2);
+}
+
 template <BlendMode Mode>
 void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
     constexpr uint32_t BIAS = 0x80010000u;  // as in FillSpans8
@@ -377,65 +435,64 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
     const v128_t laneX = wasm_i32x4_mul(lane, wasm_i32x4_splat(int32_t(setup.stepX)));
     const v128_t laneY = wasm_i32x4_mul(lane, wasm_i32x4_splat(int32_t(setup.stepY)));
     const v128_t stepX = wasm_i32x4_splat(int32_t(setup.stepX * 4)), stepY = wasm_i32x4_splat(int32_t(setup.stepY * 4));
-    const v128_t bandX = wasm_i32x4_splat(int32_t(uint32_t(setup.bandX) + BIAS));
-    const v128_t bandY = wasm_i32x4_splat(int32_t(uint32_t(setup.bandY) + BIAS));
-    const v128_t signs = wasm_i32x4_splat(int32_t(0x80008000u));
-    const v128_t strideAndOne = wasm_i32x4_splat(setup.stride | 0x10000);
-    const v128_t blank = wasm_i32x4_splat(setup.stride - 1);  // four transparent texels, as in FillSpans8
-    const v128_t highHalves = wasm_i32x4_splat(int32_t(0xFFFF0000u));
-    const v128_t full = wasm_i16x8_splat(256);
-    const v128_t low = wasm_i32x4_splat(int32_t(LOW_BYTES)), colourBytes = wasm_i32x4_splat(int32_t(COLOUR_BYTES));
-    const v128_t sourceWeight = wasm_i16x8_splat(int16_t(setup.sourceWeight));
-    const v128_t destinationLoss = wasm_i16x8_splat(int16_t(setup.destinationLoss));
-    const uint32_t* const top = setup.texels;
-    const uint32_t* const bottom = setup.texels + setup.stride;
+    const v128_t stride = wasm_i32x4_splat(setup.stride);
+    const v128_t blank = wasm_i32x4_splat(-2);  // from the first texel: four transparent texels, as in FillSpans8
+    const Constants4 k = {Opaque(wasm_i32x4_splat(int32_t(LOW_BYTES))), Opaque(wasm_i16x8_splat(256)),
+                          Opaque(wasm_i32x4_splat(int32_t(COLOUR_BYTES))), wasm_i16x8_splat(int16_t(setup.sourceWeight)),
+                          wasm_i16x8_splat(int16_t(setup.destinationLoss))};
+    const uint32_t* const top = setup.texels + setup.stride + 1;  // the texel at row 0, column 0
+    const uint32_t* const bottom = top + setup.stride;
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
-        v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx + BIAS)), laneX);
-        v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty + BIAS)), laneY);
-        const bool inBand = SpanInBand(setup, *span);  // then no pixel needs the band test
-        for (int count = span->count; count > 0;
-             count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
-            const v128_t tail = count >= 4 ? wasm_i32x4_splat(-1) : wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
-            const v128_t rowColumn = wasm_v128_xor(wasm_v128_or(wasm_u32x4_shr(y, 16), wasm_v128_and(x, highHalves)), signs);
-            v128_t at = wasm_i32x4_dot_i16x8(rowColumn, strideAndOne);
-            if (!inBand) {
-                const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
-                if (!wasm_v128_any_true(valid)) continue;
-                at = wasm_v128_bitselect(at, blank, valid);
-            } else if (count < 4) {
-                at = wasm_v128_bitselect(at, blank, tail);  // lanes past the span's end may leave the band
+        int count = span->count;
+        if (SpanInBand(setup, *span)) {
+            // Every pixel samples within the band: whole groups first, then the last one to three pixels,
+            // whose lanes past the end may leave the band and so read the transparent texels.
+            v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx)), laneX);
+            v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty)), laneY);
+            for (; count >= 4; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
+                const v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
+                v128_t a, b, c, d;
+                LoadTexels4(top, at, a, b);
+                LoadTexels4(bottom, at, c, d);
+                if (!wasm_v128_any_true(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d)))) continue;
+                const v128_t source = Bilinear4(a, b, c, d, x, y, k);
+                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
             }
+            if (count == 0) continue;
+            const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
+            v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
+            at = wasm_v128_bitselect(at, blank, tail);
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
-            if (!wasm_v128_any_true(wasm_v128_and(tail, wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d))))) continue;
-            const v128_t fx = SpreadByte4<1>(x), fy = SpreadByte4<1>(y);
-            const v128_t wd = wasm_u16x8_shr(wasm_i16x8_mul(fx, fy), 8);
-            const v128_t wb = wasm_i16x8_sub(fx, wd), wc = wasm_i16x8_sub(fy, wd);
-            const v128_t wa = wasm_i16x8_add(wasm_i16x8_sub(full, wasm_i16x8_add(fx, fy)), wd);
-            const v128_t t[4] = {a, b, c, d}, w[4] = {wa, wb, wc, wd};
-            v128_t redBlue = wasm_i32x4_splat(0), greenCover = wasm_i32x4_splat(0);
-            for (int k = 0; k < 4; ++k) {
-                redBlue = wasm_i16x8_add(redBlue, wasm_i16x8_mul(wasm_v128_and(t[k], low), w[k]));
-                greenCover = wasm_i16x8_add(greenCover, wasm_i16x8_mul(wasm_u16x8_shr(t[k], 8), w[k]));
-            }
-            const v128_t source = wasm_v128_or(wasm_u16x8_shr(redBlue, 8), wasm_v128_andnot(greenCover, low));
-            uint32_t partial[4] = {};
-            uint32_t* const where = count >= 4 ? target : partial;
-            if (count < 4) std::copy(target, target + count, partial);
-            const v128_t destination = wasm_v128_load(where);
-            v128_t result;
-            if constexpr (Mode == BLEND_ADD_FULL) {
-                result = wasm_u8x16_add_sat(destination, source);
-            } else if constexpr (Mode == BLEND_ADD) {
-                result = wasm_u8x16_add_sat(destination, Scale4(source, sourceWeight));
-            } else {
-                const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(SpreadByte4<3>(source), destinationLoss), 8);
-                result = wasm_u8x16_add_sat(Scale4(destination, wasm_i16x8_sub(full, loss)), Scale4(source, sourceWeight));
-            }
-            wasm_v128_store(where, wasm_v128_and(result, colourBytes));
-            if (count < 4) std::copy(partial, partial + count, target);
+            if (!wasm_v128_any_true(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d)))) continue;
+            const v128_t source = Bilinear4(a, b, c, d, x, y, k);
+            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, k), count);
+            continue;
+        }
+        // Texel coordinates biased as in FillSpans8, so that the band test is one signed comparison;
+        // pixels outside the band read the transparent texels.
+        const v128_t bandX = wasm_i32x4_splat(int32_t(uint32_t(setup.bandX) + BIAS));
+        const v128_t bandY = wasm_i32x4_splat(int32_t(uint32_t(setup.bandY) + BIAS));
+        const v128_t unbias = wasm_i32x4_splat(int32_t(BIAS));
+        v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx + BIAS)), laneX);
+        v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty + BIAS)), laneY);
+        for (; count > 0; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
+            const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
+            const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
+            if (!wasm_v128_any_true(valid)) continue;
+            const v128_t row = wasm_i32x4_shr(wasm_i32x4_sub(y, unbias), 16), column = wasm_i32x4_shr(wasm_i32x4_sub(x, unbias), 16);
+            const v128_t at = wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid);
+            v128_t a, b, c, d;
+            LoadTexels4(top, at, a, b);
+            LoadTexels4(bottom, at, c, d);
+            if (!wasm_v128_any_true(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d)))) continue;
+            const v128_t source = Bilinear4(a, b, c, d, x, y, k);
+            if (count >= 4)
+                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
+            else
+                StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, k), count);
         }
     }
 }
