@@ -152,42 +152,58 @@ void FillSpanNearest(const Setup& setup, const Span& span) {
 
 // The colour lanes of a widened sum, each capped at 255 (a lane holds at most 510).
 inline uint64_t CapWide(uint64_t sum) {
-    const uint64_t over = (sum >> 8) & 0x0001000100010001ull;
+    const uint64_t over = (sum >> 8) & WIDE_LOW_BYTES;  // bit 8 of each lane, the only one above the byte
     return (sum | ((over << 8) - over)) & WIDE_LOW_BYTES;
 }
 
 // Bilinear sampling, one pixel at a time on widened texels: the four texels' lanes times their weights
 // (256 in all) summed, then divided by 256 rounding down, so that the source is a premultiplied colour
 // with its coverage. Every lane is computed as it would be byte by byte, which the vector code does too.
+// texels points at the texel of row 0, column 0.
+template <BlendMode Mode>
+inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sourceWeight, uint64_t destinationLoss,
+                          uint32_t* target, uint32_t tx, uint32_t ty) {
+    const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
+    const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
+    if ((a | b | c | d) == 0) return;
+    const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
+    const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
+    const uint64_t source = ((a * wa + b * wb + c * wc + d * wd) >> 8) & WIDE_LOW_BYTES;
+    const uint64_t destination = Widen(*target);
+    uint64_t sum;
+    if constexpr (Mode == BLEND_ADD_FULL) {
+        sum = destination + source;
+    } else if constexpr (Mode == BLEND_ADD) {
+        sum = destination + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+    } else {
+        const uint64_t loss = ((source >> 48) * destinationLoss) >> 8;
+        sum = ((destination * (256 - loss) >> 8) & WIDE_LOW_BYTES) + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+    }
+    *target = Narrow(CapWide(sum)) & COLOUR_BYTES;
+}
+
+// The pixels of a span; InBand when every pixel samples within the band (two pixels a turn then), else
+// each pixel beyond the border texel is transparent.
 template <BlendMode Mode, bool InBand>
 void FillSpanBilinear(const Setup& setup, const Span& span) {
+    // Read once: for all the compiler knows, the pixels written could be the setup.
     const intptr_t stride = setup.stride;
-    const uint64_t* const texels = setup.wideTexels + stride + 1;  // the texel at row 0, column 0
-    const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
-    const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     const uint64_t sourceWeight = setup.sourceWeight, destinationLoss = setup.destinationLoss;
+    const uint64_t* const texels = setup.wideTexels + stride + 1;
+    const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     uint32_t* target = span.target;
+    uint32_t* const end = target + span.count;
     uint32_t tx = span.tx, ty = span.ty;
-    for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
-        // Beyond the border texel everything is transparent.
-        if (!InBand && ((tx + 65536u >= bandX) | (ty + 65536u >= bandY))) continue;
-        const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
-        const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
-        if ((a | b | c | d) == 0) continue;
-        const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
-        const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
-        const uint64_t source = ((a * wa + b * wb + c * wc + d * wd) >> 8) & WIDE_LOW_BYTES;
-        const uint64_t destination = Widen(*target);
-        uint64_t sum;
-        if constexpr (Mode == BLEND_ADD_FULL) {
-            sum = destination + source;
-        } else if constexpr (Mode == BLEND_ADD) {
-            sum = destination + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
-        } else {
-            const uint64_t loss = ((source >> 48) * destinationLoss) >> 8;
-            sum = ((destination * (256 - loss) >> 8) & WIDE_LOW_BYTES) + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+    if constexpr (InBand) {
+        for (; end - target >= 2; target += 2, tx += 2 * stepX, ty += 2 * stepY) {
+            BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
+            BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target + 1, tx + stepX, ty + stepY);
         }
-        *target = Narrow(CapWide(sum)) & COLOUR_BYTES;
+        if (target != end) BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
+    } else {
+        const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
+        for (; target < end; ++target, tx += stepX, ty += stepY)
+            if ((tx + 65536u < bandX) & (ty + 65536u < bandY)) BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
     }
 }
 
