@@ -375,18 +375,9 @@ struct Constants4 {
     v128_t low, full, colourBytes, sourceWeight, destinationLoss;
 };
 
-// Every byte times its 16-bit half's weight / 256; the same as Scale.
-inline v128_t Scale4(v128_t colour, v128_t weight, v128_t low) {
-    const v128_t redBlue = wasm_u16x8_shr(wasm_i16x8_mul(wasm_v128_and(colour, low), weight), 8);
-    const v128_t greenCover = wasm_v128_andnot(wasm_i16x8_mul(wasm_u16x8_shr(colour, 8), weight), low);
-    return wasm_v128_or(redBlue, greenCover);
-}
-
-// Byte 1 (N = 1) or 3 (N = 3) of every 32-bit lane in both of its 16-bit halves.
-template <int N>
-inline v128_t SpreadByte4(v128_t value) {
-    constexpr int HALF = N / 2;
-    return wasm_u16x8_shr(wasm_i16x8_shuffle(value, value, HALF, HALF, HALF + 2, HALF + 2, HALF + 4, HALF + 4, HALF + 6, HALF + 6), 8);
+// The fraction of each lane's 16.16 coordinate (its byte 1) in both 16-bit halves of the lane.
+inline v128_t Fraction4(v128_t coordinate) {
+    return wasm_u16x8_shr(wasm_i16x8_shuffle(coordinate, coordinate, 0, 0, 2, 2, 4, 4, 6, 6), 8);
 }
 
 // The texels at the offsets in at of pixels 0..3 and their right-hand neighbours: one 64-bit load each.
@@ -399,10 +390,21 @@ inline void LoadTexels4(const uint32_t* base, v128_t at, v128_t& left, v128_t& r
     right = wasm_i32x4_shuffle(p, q, 1, 3, 5, 7);
 }
 
+// Whether the four pixels' texels are all transparent: a texel that is not has coverage 255, so its
+// top bit tells (a lane mask is cheaper in V8 than a test of the whole vector).
+inline bool Transparent4(v128_t a, v128_t b, v128_t c, v128_t d) {
+    return wasm_i32x4_bitmask(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d))) == 0;
+}
+
 // The bilinear source of four pixels whose texels a, b, c, d were loaded; x holds the column fractions
-// in byte 1 of each lane, y the row fractions.
-inline v128_t Bilinear4(v128_t a, v128_t b, v128_t c, v128_t d, v128_t x, v128_t y, const Constants4& k) {
-    const v128_t fx = SpreadByte4<1>(x), fy = SpreadByte4<1>(y);
+// in byte 1 of each lane, y the row fractions. Returned as two vectors of 16-bit lanes: red and blue,
+// green and coverage.
+struct Source4 {
+    v128_t redBlue, greenCover;
+};
+
+inline Source4 Bilinear4(v128_t a, v128_t b, v128_t c, v128_t d, v128_t x, v128_t y, const Constants4& k) {
+    const v128_t fx = Fraction4(x), fy = Fraction4(y);
     const v128_t wd = wasm_u16x8_shr(wasm_i16x8_mul(fx, fy), 8);
     const v128_t wb = wasm_i16x8_sub(fx, wd), wc = wasm_i16x8_sub(fy, wd);
     const v128_t wa = wasm_i16x8_add(wasm_i16x8_sub(k.full, wasm_i16x8_add(fx, fy)), wd);
@@ -412,20 +414,27 @@ inline v128_t Bilinear4(v128_t a, v128_t b, v128_t c, v128_t d, v128_t x, v128_t
         redBlue = wasm_i16x8_add(redBlue, wasm_i16x8_mul(wasm_v128_and(t[i], k.low), w[i]));
         greenCover = wasm_i16x8_add(greenCover, wasm_i16x8_mul(wasm_u16x8_shr(t[i], 8), w[i]));
     }
-    return wasm_v128_or(wasm_u16x8_shr(redBlue, 8), wasm_v128_andnot(greenCover, k.low));
+    return {wasm_u16x8_shr(redBlue, 8), wasm_u16x8_shr(greenCover, 8)};
+}
+
+// Lanes of a source times weight / 256 (weight 0..256) as a colour; the same as Scale.
+inline v128_t Scale4(const Source4& source, v128_t weight, v128_t low) {
+    return wasm_v128_or(wasm_u16x8_shr(wasm_i16x8_mul(source.redBlue, weight), 8),
+                        wasm_v128_andnot(wasm_i16x8_mul(source.greenCover, weight), low));
 }
 
 template <BlendMode Mode>
-inline v128_t Blend4(v128_t destination, v128_t source, const Constants4& k) {
+inline v128_t Blend4(v128_t destination, const Source4& source, const Constants4& k) {
     v128_t result;
     if constexpr (Mode == BLEND_ADD_FULL) {
-        result = wasm_u8x16_add_sat(destination, source);
+        result = wasm_u8x16_add_sat(destination, wasm_v128_or(source.redBlue, wasm_i16x8_shl(source.greenCover, 8)));
     } else if constexpr (Mode == BLEND_ADD) {
         result = wasm_u8x16_add_sat(destination, Scale4(source, k.sourceWeight, k.low));
     } else {
-        const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(SpreadByte4<3>(source), k.destinationLoss), 8);
-        result = wasm_u8x16_add_sat(Scale4(destination, wasm_i16x8_sub(k.full, loss), k.low),
-                                    Scale4(source, k.sourceWeight, k.low));
+        const v128_t coverage = wasm_i16x8_shuffle(source.greenCover, source.greenCover, 1, 1, 3, 3, 5, 5, 7, 7);
+        const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(coverage, k.destinationLoss), 8);
+        const Source4 kept = {wasm_v128_and(destination, k.low), wasm_u16x8_shr(destination, 8)};
+        result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low), Scale4(source, k.sourceWeight, k.low));
     }
     return wasm_v128_and(result, k.colourBytes);
 }
@@ -471,8 +480,8 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
                 v128_t a, b, c, d;
                 LoadTexels4(top, at, a, b);
                 LoadTexels4(bottom, at, c, d);
-                if (!wasm_v128_any_true(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d)))) continue;
-                const v128_t source = Bilinear4(a, b, c, d, x, y, k);
+                if (Transparent4(a, b, c, d)) continue;
+                const Source4 source = Bilinear4(a, b, c, d, x, y, k);
                 wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
             }
             if (count == 0) continue;
@@ -482,8 +491,8 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
-            if (!wasm_v128_any_true(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d)))) continue;
-            const v128_t source = Bilinear4(a, b, c, d, x, y, k);
+            if (Transparent4(a, b, c, d)) continue;
+            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
             StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, k), count);
             continue;
         }
@@ -497,14 +506,14 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
         for (; count > 0; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
             const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
             const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
-            if (!wasm_v128_any_true(valid)) continue;
+            if (wasm_i32x4_bitmask(valid) == 0) continue;
             const v128_t row = wasm_i32x4_shr(wasm_i32x4_sub(y, unbias), 16), column = wasm_i32x4_shr(wasm_i32x4_sub(x, unbias), 16);
             const v128_t at = wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid);
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
-            if (!wasm_v128_any_true(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d)))) continue;
-            const v128_t source = Bilinear4(a, b, c, d, x, y, k);
+            if (Transparent4(a, b, c, d)) continue;
+            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
             if (count >= 4)
                 wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
             else
