@@ -203,7 +203,8 @@ void FillSpanBilinear(const Setup& setup, const Span& span) {
     } else {
         const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
         for (; target < end; ++target, tx += stepX, ty += stepY)
-            if ((tx + 65536u < bandX) & (ty + 65536u < bandY)) BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
+            if ((tx + 65536u < bandX) & (ty + 65536u < bandY))
+                BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
     }
 }
 
@@ -434,7 +435,8 @@ inline v128_t Blend4(v128_t destination, const Source4& source, const Constants4
         const v128_t coverage = wasm_i16x8_shuffle(source.greenCover, source.greenCover, 1, 1, 3, 3, 5, 5, 7, 7);
         const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(coverage, k.destinationLoss), 8);
         const Source4 kept = {wasm_v128_and(destination, k.low), wasm_u16x8_shr(destination, 8)};
-        result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low), Scale4(source, k.sourceWeight, k.low));
+        result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low),
+                                    Scale4(source, k.sourceWeight, k.low));
     }
     return wasm_v128_and(result, k.colourBytes);
 }
@@ -507,7 +509,8 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
             const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
             const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
             if (wasm_i32x4_bitmask(valid) == 0) continue;
-            const v128_t row = wasm_i32x4_shr(wasm_i32x4_sub(y, unbias), 16), column = wasm_i32x4_shr(wasm_i32x4_sub(x, unbias), 16);
+            const v128_t row = wasm_i32x4_shr(wasm_i32x4_sub(y, unbias), 16);
+            const v128_t column = wasm_i32x4_shr(wasm_i32x4_sub(x, unbias), 16);
             const v128_t at = wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid);
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
