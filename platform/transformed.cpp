@@ -153,42 +153,59 @@ void FillSpanNearest(const Setup& setup, const Span& span) {
 
 // The colour lanes of a widened sum, each capped at 255 (a lane holds at most 510).
 inline uint64_t CapWide(uint64_t sum) {
-    const uint64_t over = (sum >> 8) & 0x0001000100010001ull;
+    const uint64_t over = (sum >> 8) & WIDE_LOW_BYTES;  // bit 8 of each lane, the only one above the byte
     return (sum | ((over << 8) - over)) & WIDE_LOW_BYTES;
 }
 
 // Bilinear sampling, one pixel at a time on widened texels: the four texels' lanes times their weights
 // (256 in all) summed, then divided by 256 rounding down, so that the source is a premultiplied colour
 // with its coverage. Every lane is computed as it would be byte by byte, which the vector code does too.
+// texels points at the texel of row 0, column 0.
+template <BlendMode Mode>
+inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sourceWeight, uint64_t destinationLoss,
+                          uint32_t* target, uint32_t tx, uint32_t ty) {
+    const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
+    const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
+    if ((a | b | c | d) == 0) return;
+    const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
+    const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
+    const uint64_t source = ((a * wa + b * wb + c * wc + d * wd) >> 8) & WIDE_LOW_BYTES;
+    const uint64_t destination = Widen(*target);
+    uint64_t sum;
+    if constexpr (Mode == BLEND_ADD_FULL) {
+        sum = destination + source;
+    } else if constexpr (Mode == BLEND_ADD) {
+        sum = destination + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+    } else {
+        const uint64_t loss = ((source >> 48) * destinationLoss) >> 8;
+        sum = ((destination * (256 - loss) >> 8) & WIDE_LOW_BYTES) + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+    }
+    *target = Narrow(CapWide(sum)) & COLOUR_BYTES;
+}
+
+// The pixels of a span; InBand when every pixel samples within the band (two pixels a turn then), else
+// each pixel beyond the border texel is transparent.
 template <BlendMode Mode, bool InBand>
 void FillSpanBilinear(const Setup& setup, const Span& span) {
+    // Read once: for all the compiler knows, the pixels written could be the setup.
     const intptr_t stride = setup.stride;
-    const uint64_t* const texels = setup.wideTexels + stride + 1;  // the texel at row 0, column 0
-    const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
-    const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     const uint64_t sourceWeight = setup.sourceWeight, destinationLoss = setup.destinationLoss;
+    const uint64_t* const texels = setup.wideTexels + stride + 1;
+    const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     uint32_t* target = span.target;
+    uint32_t* const end = target + span.count;
     uint32_t tx = span.tx, ty = span.ty;
-    for (int count = span.count; count > 0; --count, ++target, tx += stepX, ty += stepY) {
-        // Beyond the border texel everything is transparent.
-        if (!InBand && ((tx + 65536u >= bandX) | (ty + 65536u >= bandY))) continue;
-        const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
-        const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
-        if ((a | b | c | d) == 0) continue;
-        const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
-        const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
-        const uint64_t source = ((a * wa + b * wb + c * wc + d * wd) >> 8) & WIDE_LOW_BYTES;
-        const uint64_t destination = Widen(*target);
-        uint64_t sum;
-        if constexpr (Mode == BLEND_ADD_FULL) {
-            sum = destination + source;
-        } else if constexpr (Mode == BLEND_ADD) {
-            sum = destination + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
-        } else {
-            const uint64_t loss = ((source >> 48) * destinationLoss) >> 8;
-            sum = ((destination * (256 - loss) >> 8) & WIDE_LOW_BYTES) + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
+    if constexpr (InBand) {
+        for (; end - target >= 2; target += 2, tx += 2 * stepX, ty += 2 * stepY) {
+            BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
+            BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target + 1, tx + stepX, ty + stepY);
         }
-        *target = Narrow(CapWide(sum)) & COLOUR_BYTES;
+        if (target != end) BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
+    } else {
+        const uint32_t bandX = uint32_t(setup.bandX) + 65536u, bandY = uint32_t(setup.bandY) + 65536u;
+        for (; target < end; ++target, tx += stepX, ty += stepY)
+            if ((tx + 65536u < bandX) & (ty + 65536u < bandY))
+                BlendBilinear<Mode>(texels, stride, sourceWeight, destinationLoss, target, tx, ty);
     }
 }
 
@@ -477,21 +494,25 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
 #if defined(__wasm_simd128__)
 // The same four pixels at a time with WebAssembly SIMD, the AVX2 code's method on 128-bit vectors: a
 // module built with it only runs where the browser has SIMD, so there is nothing to choose at run time.
+// Shaped for the code V8 makes of it: a vector constant is built afresh at every use (three to five
+// instructions, a byte shuffle's pattern too), while a value it cannot see as constant stays in a
+// register. So the loops' constants go through Opaque, bytes are spread by word shuffles and shifts,
+// and the spans that lie within the band run a loop of whole groups with few live values.
 #define VD_WASM_SPANS 1
 
-// Every byte times its 16-bit half's weight / 256; the same as Scale.
-inline v128_t Scale4(v128_t colour, v128_t weight) {
-    const v128_t low = wasm_i32x4_splat(int32_t(LOW_BYTES));
-    const v128_t redBlue = wasm_u16x8_shr(wasm_i16x8_mul(wasm_v128_and(colour, low), weight), 8);
-    const v128_t greenCover = wasm_v128_andnot(wasm_i16x8_mul(wasm_u16x8_shr(colour, 8), weight), low);
-    return wasm_v128_or(redBlue, greenCover);
+// v itself, but no longer a constant to the compiler: kept in a register instead of rebuilt at each use.
+inline v128_t Opaque(v128_t v) {
+    __asm__("" : "+r"(v));
+    return v;
 }
 
-// Byte N of every 32-bit lane copied into both of its 16-bit halves.
-template <int N>
-inline v128_t SpreadByte4(v128_t value) {
-    return wasm_i8x16_shuffle(value, wasm_i32x4_splat(0), N, 16, N, 16, N + 4, 16, N + 4, 16, N + 8, 16, N + 8, 16,
-                              N + 12, 16, N + 12, 16);
+struct Constants4 {
+    v128_t low, full, colourBytes, sourceWeight, destinationLoss;
+};
+
+// The fraction of each lane's 16.16 coordinate (its byte 1) in both 16-bit halves of the lane.
+inline v128_t Fraction4(v128_t coordinate) {
+    return wasm_u16x8_shr(wasm_i16x8_shuffle(coordinate, coordinate, 0, 0, 2, 2, 4, 4, 6, 6), 8);
 }
 
 // The texels at the offsets in at of pixels 0..3 and their right-hand neighbours: one 64-bit load each.
@@ -504,6 +525,70 @@ inline void LoadTexels4(const uint32_t* base, v128_t at, v128_t& left, v128_t& r
     right = wasm_i32x4_shuffle(p, q, 1, 3, 5, 7);
 }
 
+// Whether the four pixels' texels are all transparent: a texel that is not has coverage 255, so its
+// top bit tells (a lane mask is cheaper in V8 than a test of the whole vector).
+inline bool Transparent4(v128_t a, v128_t b, v128_t c, v128_t d) {
+    return wasm_i32x4_bitmask(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d))) == 0;
+}
+
+// The bilinear source of four pixels whose texels a, b, c, d were loaded; x holds the column fractions
+// in byte 1 of each lane, y the row fractions. Returned as two vectors of 16-bit lanes: red and blue,
+// green and coverage.
+struct Source4 {
+    v128_t redBlue, greenCover;
+};
+
+inline Source4 Bilinear4(v128_t a, v128_t b, v128_t c, v128_t d, v128_t x, v128_t y, const Constants4& k) {
+    const v128_t fx = Fraction4(x), fy = Fraction4(y);
+    const v128_t wd = wasm_u16x8_shr(wasm_i16x8_mul(fx, fy), 8);
+    const v128_t wb = wasm_i16x8_sub(fx, wd), wc = wasm_i16x8_sub(fy, wd);
+    const v128_t wa = wasm_i16x8_add(wasm_i16x8_sub(k.full, wasm_i16x8_add(fx, fy)), wd);
+    const v128_t t[4] = {a, b, c, d}, w[4] = {wa, wb, wc, wd};
+    v128_t redBlue = wasm_i16x8_mul(wasm_v128_and(a, k.low), wa), greenCover = wasm_i16x8_mul(wasm_u16x8_shr(a, 8), wa);
+    for (int i = 1; i < 4; ++i) {
+        redBlue = wasm_i16x8_add(redBlue, wasm_i16x8_mul(wasm_v128_and(t[i], k.low), w[i]));
+        greenCover = wasm_i16x8_add(greenCover, wasm_i16x8_mul(wasm_u16x8_shr(t[i], 8), w[i]));
+    }
+    return {wasm_u16x8_shr(redBlue, 8), wasm_u16x8_shr(greenCover, 8)};
+}
+
+// Lanes of a source times weight / 256 (weight 0..256) as a colour; the same as Scale.
+inline v128_t Scale4(const Source4& source, v128_t weight, v128_t low) {
+    return wasm_v128_or(wasm_u16x8_shr(wasm_i16x8_mul(source.redBlue, weight), 8),
+                        wasm_v128_andnot(wasm_i16x8_mul(source.greenCover, weight), low));
+}
+
+template <BlendMode Mode>
+inline v128_t Blend4(v128_t destination, const Source4& source, const Constants4& k) {
+    v128_t result;
+    if constexpr (Mode == BLEND_ADD_FULL) {
+        result = wasm_u8x16_add_sat(destination, wasm_v128_or(source.redBlue, wasm_i16x8_shl(source.greenCover, 8)));
+    } else if constexpr (Mode == BLEND_ADD) {
+        result = wasm_u8x16_add_sat(destination, Scale4(source, k.sourceWeight, k.low));
+    } else {
+        const v128_t coverage = wasm_i16x8_shuffle(source.greenCover, source.greenCover, 1, 1, 3, 3, 5, 5, 7, 7);
+        const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(coverage, k.destinationLoss), 8);
+        const Source4 kept = {wasm_v128_and(destination, k.low), wasm_u16x8_shr(destination, 8)};
+        result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low),
+                                    Scale4(source, k.sourceWeight, k.low));
+    }
+    return wasm_v128_and(result, k.colourBytes);
+}
+
+// The first count (1..3) pixels at target, the rest zero; and writing them back.
+inline v128_t LoadPartial4(const uint32_t* target, int count) {
+    v128_t pixels = wasm_v128_load32_zero(target);
+    if (count > 1) pixels = wasm_v128_load32_lane(target + 1, pixels, 1);
+    if (count > 2) pixels = wasm_v128_load32_lane(target + 2, pixels, 2);
+    return pixels;
+}
+
+inline void StorePartial4(uint32_t* target, v128_t pixels, int count) {
+    wasm_v128_store32_lane(target, pixels, 0);
+    if (count > 1) wasm_v128_store32_lane(target + 1, pixels, 1);
+    if (count > 2) wasm_v128_store32_lane(target + 2, pixels, 2);
+}
+
 template <BlendMode Mode>
 void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
     constexpr uint32_t BIAS = 0x80010000u;  // as in FillSpans8
@@ -511,65 +596,65 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
     const v128_t laneX = wasm_i32x4_mul(lane, wasm_i32x4_splat(int32_t(setup.stepX)));
     const v128_t laneY = wasm_i32x4_mul(lane, wasm_i32x4_splat(int32_t(setup.stepY)));
     const v128_t stepX = wasm_i32x4_splat(int32_t(setup.stepX * 4)), stepY = wasm_i32x4_splat(int32_t(setup.stepY * 4));
-    const v128_t bandX = wasm_i32x4_splat(int32_t(uint32_t(setup.bandX) + BIAS));
-    const v128_t bandY = wasm_i32x4_splat(int32_t(uint32_t(setup.bandY) + BIAS));
-    const v128_t signs = wasm_i32x4_splat(int32_t(0x80008000u));
-    const v128_t strideAndOne = wasm_i32x4_splat(setup.stride | 0x10000);
-    const v128_t blank = wasm_i32x4_splat(setup.stride - 1);  // four transparent texels, as in FillSpans8
-    const v128_t highHalves = wasm_i32x4_splat(int32_t(0xFFFF0000u));
-    const v128_t full = wasm_i16x8_splat(256);
-    const v128_t low = wasm_i32x4_splat(int32_t(LOW_BYTES)), colourBytes = wasm_i32x4_splat(int32_t(COLOUR_BYTES));
-    const v128_t sourceWeight = wasm_i16x8_splat(int16_t(setup.sourceWeight));
-    const v128_t destinationLoss = wasm_i16x8_splat(int16_t(setup.destinationLoss));
-    const uint32_t* const top = setup.texels;
-    const uint32_t* const bottom = setup.texels + setup.stride;
+    const v128_t stride = wasm_i32x4_splat(setup.stride);
+    const v128_t blank = wasm_i32x4_splat(-2);  // from the first texel: four transparent texels, as in FillSpans8
+    const Constants4 k = {Opaque(wasm_i32x4_splat(int32_t(LOW_BYTES))), Opaque(wasm_i16x8_splat(256)),
+                          Opaque(wasm_i32x4_splat(int32_t(COLOUR_BYTES))), wasm_i16x8_splat(int16_t(setup.sourceWeight)),
+                          wasm_i16x8_splat(int16_t(setup.destinationLoss))};
+    const uint32_t* const top = setup.texels + setup.stride + 1;  // the texel at row 0, column 0
+    const uint32_t* const bottom = top + setup.stride;
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
-        v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx + BIAS)), laneX);
-        v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty + BIAS)), laneY);
-        const bool inBand = SpanInBand(setup, *span);  // then no pixel needs the band test
-        for (int count = span->count; count > 0;
-             count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
-            const v128_t tail = count >= 4 ? wasm_i32x4_splat(-1) : wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
-            const v128_t rowColumn = wasm_v128_xor(wasm_v128_or(wasm_u32x4_shr(y, 16), wasm_v128_and(x, highHalves)), signs);
-            v128_t at = wasm_i32x4_dot_i16x8(rowColumn, strideAndOne);
-            if (!inBand) {
-                const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
-                if (!wasm_v128_any_true(valid)) continue;
-                at = wasm_v128_bitselect(at, blank, valid);
-            } else if (count < 4) {
-                at = wasm_v128_bitselect(at, blank, tail);  // lanes past the span's end may leave the band
+        int count = span->count;
+        if (SpanInBand(setup, *span)) {
+            // Every pixel samples within the band: whole groups first, then the last one to three pixels,
+            // whose lanes past the end may leave the band and so read the transparent texels.
+            v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx)), laneX);
+            v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty)), laneY);
+            for (; count >= 4; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
+                const v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
+                v128_t a, b, c, d;
+                LoadTexels4(top, at, a, b);
+                LoadTexels4(bottom, at, c, d);
+                if (Transparent4(a, b, c, d)) continue;
+                const Source4 source = Bilinear4(a, b, c, d, x, y, k);
+                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
             }
+            if (count == 0) continue;
+            const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
+            v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
+            at = wasm_v128_bitselect(at, blank, tail);
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
-            if (!wasm_v128_any_true(wasm_v128_and(tail, wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d))))) continue;
-            const v128_t fx = SpreadByte4<1>(x), fy = SpreadByte4<1>(y);
-            const v128_t wd = wasm_u16x8_shr(wasm_i16x8_mul(fx, fy), 8);
-            const v128_t wb = wasm_i16x8_sub(fx, wd), wc = wasm_i16x8_sub(fy, wd);
-            const v128_t wa = wasm_i16x8_add(wasm_i16x8_sub(full, wasm_i16x8_add(fx, fy)), wd);
-            const v128_t t[4] = {a, b, c, d}, w[4] = {wa, wb, wc, wd};
-            v128_t redBlue = wasm_i32x4_splat(0), greenCover = wasm_i32x4_splat(0);
-            for (int k = 0; k < 4; ++k) {
-                redBlue = wasm_i16x8_add(redBlue, wasm_i16x8_mul(wasm_v128_and(t[k], low), w[k]));
-                greenCover = wasm_i16x8_add(greenCover, wasm_i16x8_mul(wasm_u16x8_shr(t[k], 8), w[k]));
-            }
-            const v128_t source = wasm_v128_or(wasm_u16x8_shr(redBlue, 8), wasm_v128_andnot(greenCover, low));
-            uint32_t partial[4] = {};
-            uint32_t* const where = count >= 4 ? target : partial;
-            if (count < 4) std::copy(target, target + count, partial);
-            const v128_t destination = wasm_v128_load(where);
-            v128_t result;
-            if constexpr (Mode == BLEND_ADD_FULL) {
-                result = wasm_u8x16_add_sat(destination, source);
-            } else if constexpr (Mode == BLEND_ADD) {
-                result = wasm_u8x16_add_sat(destination, Scale4(source, sourceWeight));
-            } else {
-                const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(SpreadByte4<3>(source), destinationLoss), 8);
-                result = wasm_u8x16_add_sat(Scale4(destination, wasm_i16x8_sub(full, loss)), Scale4(source, sourceWeight));
-            }
-            wasm_v128_store(where, wasm_v128_and(result, colourBytes));
-            if (count < 4) std::copy(partial, partial + count, target);
+            if (Transparent4(a, b, c, d)) continue;
+            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
+            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, k), count);
+            continue;
+        }
+        // Texel coordinates biased as in FillSpans8, so that the band test is one signed comparison;
+        // pixels outside the band read the transparent texels.
+        const v128_t bandX = wasm_i32x4_splat(int32_t(uint32_t(setup.bandX) + BIAS));
+        const v128_t bandY = wasm_i32x4_splat(int32_t(uint32_t(setup.bandY) + BIAS));
+        const v128_t unbias = wasm_i32x4_splat(int32_t(BIAS));
+        v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx + BIAS)), laneX);
+        v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty + BIAS)), laneY);
+        for (; count > 0; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
+            const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
+            const v128_t valid = wasm_v128_and(tail, wasm_v128_and(wasm_i32x4_gt(bandX, x), wasm_i32x4_gt(bandY, y)));
+            if (wasm_i32x4_bitmask(valid) == 0) continue;
+            const v128_t row = wasm_i32x4_shr(wasm_i32x4_sub(y, unbias), 16);
+            const v128_t column = wasm_i32x4_shr(wasm_i32x4_sub(x, unbias), 16);
+            const v128_t at = wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid);
+            v128_t a, b, c, d;
+            LoadTexels4(top, at, a, b);
+            LoadTexels4(bottom, at, c, d);
+            if (Transparent4(a, b, c, d)) continue;
+            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
+            if (count >= 4)
+                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
+            else
+                StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, k), count);
         }
     }
 }
