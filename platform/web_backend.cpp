@@ -15,6 +15,7 @@
 #include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/key_table.h"
+#include "platform/video.h"
 
 extern "C" void stackRestore(uintptr_t pointer);  // the runtime's own setter of the stack pointer
 
@@ -40,6 +41,9 @@ std::vector<uint32_t> framePixels;                    // the back buffer with it
 bool pictureOpen;
 bool frameJustShown;                                  // no sleep since the last frame was shown
 bool pictureOpaque;                                   // the canvas takes only opaque pixels (no WebGL)
+// The page's frame schedule (BackendWaitUntil): when the next frame is due; 0 starts it afresh.
+int64_t frameDue;
+constexpr int64_t FRAME_DEBT_MOST = 50000;            // microseconds a late page makes up for at most
 
 // The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
 // user gesture, when browsers let sound start. The input state and its listeners outlive a game: a game
@@ -156,8 +160,11 @@ EM_JS(void, WebOpenCanvas, (const char* title), {
 // The picture goes to the canvas through WebGL where a graphics processor draws it: the back buffer is
 // uploaded as a texture as it is (the shader makes it opaque), so the main thread copies the bytes once and
 // converts nothing. WebGL that the processor emulates costs far more than the 2D canvas, so then (and
-// without WebGL) the 2D canvas takes the frame, which needs opaque pixels (returns 0: the caller sets the
-// alpha bytes first). Module.presenting = 'webgl' or '2d' makes the choice instead (the browser test).
+// without WebGL) a 2D context takes the frame, which needs opaque pixels (returns 0: the caller sets the
+// alpha bytes first). The 2D context is an OffscreenCanvas's that the canvas handed its picture to, where
+// the browser has one: its frames go to the compositor by themselves, while a plain canvas's wait for the
+// page's own commit, which held Chromium's main thread about a millisecond a frame (software compositing).
+// Module.presenting = 'webgl', 'offscreen' or '2d' (the plain canvas) makes the choice instead (the tests).
 EM_JS(int, WebOpenPicture, (int width, int height), {
     const web = Module.web, canvas = Module.canvas;
     const options = {alpha: false, antialias: false, depth: false, stencil: false, preserveDrawingBuffer: true,
@@ -171,8 +178,9 @@ EM_JS(int, WebOpenPicture, (int width, int height), {
         if (lose) lose.loseContext();
         return /SwiftShader|llvmpipe|softpipe|software/i.test(name);
     };
-    const way = Module.presenting || (emulated() ? '2d' : 'webgl');
-    const gl = way === '2d' ? null : canvas.getContext('webgl', options);
+    const offscreen = !!canvas.transferControlToOffscreen && typeof OffscreenCanvasRenderingContext2D === 'function';
+    const way = Module.presenting || (!emulated() ? 'webgl' : offscreen ? 'offscreen' : '2d');
+    const gl = way !== 'webgl' ? null : canvas.getContext('webgl', options);
     const open = () => {
         const shader = (type, text) => {
             const s = gl.createShader(type);
@@ -206,7 +214,9 @@ EM_JS(int, WebOpenPicture, (int width, int height), {
         canvas.addEventListener('webglcontextrestored', () => { if (open()) web.gl = gl; });
         return 1;
     }
-    web.context = canvas.getContext('2d', {alpha: false});
+    // A canvas hands its picture over once for good: a game played again in the same page keeps it.
+    if (!web.surface) web.surface = way === 'offscreen' && offscreen ? canvas.transferControlToOffscreen() : canvas;
+    web.context = web.surface.getContext('2d', {alpha: false});
     return 0;
 });
 
@@ -404,6 +414,7 @@ int BackendPollEvent() { return WebCloseAsked() ? 0x10 : 0; }
 bool BackendVisible() { return WebVisible() != 0; }
 
 bool BackendWaitShown(uint32_t milliseconds) {
+    frameDue = 0;  // the time away is no debt
     WebWaitShown(int(milliseconds));
     return BackendVisible();
 }
@@ -435,7 +446,17 @@ void BackendCloseJoysticks() {}
 
 int64_t BackendTicks() { return int64_t(emscripten_get_now() * 1000.0); }
 int64_t BackendTickFrequency() { return 1000000; }
-void BackendWaitUntil(int64_t ticks) { SleepUntil(ticks); }
+// The frame cap's wait. The cap counts each interval from when a frame really went out, so every late
+// frame (a long task of the browser's, a phone's slow moment) would cost the game that time for good. A page
+// keeps a schedule of its own instead: a frame is due one interval after the previous one was due, so after a
+// late frame the next ones go out as soon as they are drawn until the schedule is met again. It makes up for
+// FRAME_DEBT_MOST at most (a longer stall is lost, as before), and is never later than the cap's own time.
+void BackendWaitUntil(int64_t ticks) {
+    const int64_t now = BackendTicks();
+    frameDue = frameDue == 0 ? ticks : std::clamp(frameDue, now - FRAME_DEBT_MOST, ticks);
+    SleepUntil(frameDue);
+    frameDue += FrameInterval(BackendTickFrequency(), FRAME_CAP) + 1;
+}
 uint32_t BackendMilliseconds() { return uint32_t(int64_t(emscripten_get_now())); }
 // The frame loops sleep after every frame they show, so that a frame lasts its work and that sleep at the
 // least. In a page the frame cap's own wait hands the browser its time until the next frame is due, so

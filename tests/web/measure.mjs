@@ -40,6 +40,7 @@ const RECORDER = () => {
     proto[name] = function (...a) { record(); return f.apply(this, a); };
   };
   wrap(CanvasRenderingContext2D.prototype, 'putImageData');
+  wrap(window.OffscreenCanvasRenderingContext2D && OffscreenCanvasRenderingContext2D.prototype, 'putImageData');
   wrap(window.WebGLRenderingContext && WebGLRenderingContext.prototype, 'texSubImage2D');
   wrap(window.WebGL2RenderingContext && WebGL2RenderingContext.prototype, 'texSubImage2D');
 };
@@ -146,27 +147,50 @@ if (all || wanted.includes('latency')) {
 }
 
 if (all || wanted.includes('profile')) {
+  const rate = Number(process.env.MEASURE_PROFILE_RATE || 4);
   const {page, cdp, close} = await newPage(915, 412);
   await startGame(page);
-  await cdp.send('Emulation.setCPUThrottlingRate', {rate: 4});
+  await cdp.send('Emulation.setCPUThrottlingRate', {rate});
+  await sleep(1000);
   await cdp.send('Profiler.enable');
   await cdp.send('Profiler.setSamplingInterval', {interval: 200});
+  const before = await page.evaluate(() => window.probes.counters());
   await cdp.send('Profiler.start');
   await play(page, 10000);
   const {profile} = await cdp.send('Profiler.stop');
-  const self = new Map();
+  const after = await page.evaluate(() => window.probes.counters());
+  const frames = Math.max(1, after.frames - before.frames);
+  const self = new Map(), groups = new Map();
   const byId = new Map(profile.nodes.map(n => [n.id, n]));
-  const dt = profile.timeDeltas;
+  // What each function is part of: the module (WebAssembly), presenting, audio nodes, the timers and
+  // messages that pace the frames, the browser's own work, idle.
+  const group = (frame) => {
+    const name = frame.functionName;
+    if (frame.url.startsWith('wasm') || /^wasm-function/.test(name)) return 'the module (wasm)';
+    if (/^(putImageData|texSubImage2D|drawArrays|WebShowFrame)$/.test(name)) return 'presenting';
+    if (/^(createBuffer|createBufferSource|connect|start|WebQueueAudio|getChannelData|WebAudioQueued|set)$/.test(name) ||
+        /Audio/.test(name)) return 'audio (page side)';
+    if (/^(postMessage|setTimeout|handleSleep|WebNap|maybeStopUnwind|wake|wakeUp|onmessage|_emscripten_get_now|now)$/.test(name) ||
+        /Asyncify|asyncify|napWakes/.test(name)) return 'timers, messages, sleeps';
+    if (/^\((program|idle|garbage collector)\)$/.test(name)) return name;
+    return 'other script';
+  };
   let total = 0;
   profile.samples.forEach((id, i) => {
     const node = byId.get(id);
     const name = node.callFrame.functionName || `(${node.callFrame.url.split('/').pop() || 'anonymous'})`;
-    self.set(name, (self.get(name) || 0) + (dt[i] || 0));
-    total += dt[i] || 0;
+    const dt = profile.timeDeltas[i + 1] || 0;   // a sample's time runs until the next one
+    self.set(name, (self.get(name) || 0) + dt);
+    const g = group(node.callFrame);
+    groups.set(g, (groups.get(g) || 0) + dt);
+    total += dt;
   });
-  const top = [...self.entries()].sort((a, b) => b[1] - a[1]).slice(0, 15);
-  console.log(`profile: 10 s in play at 4x throttling, main thread by function (self time):`);
-  for (const [name, us] of top) console.log(`  ${(100 * us / total).toFixed(1).padStart(5)}%  ${name}`);
+  const perFrame = (us) => `${(us / 1000 / frames).toFixed(2).padStart(6)} ms/frame ${(100 * us / total).toFixed(1).padStart(5)}%`;
+  console.log(`profile: ${rate}x throttling at 915x412, 10 s in play, ${(frames * 1e6 / total).toFixed(1)} frames/s; main thread:`);
+  for (const [name, us] of [...groups.entries()].sort((a, b) => b[1] - a[1])) console.log(`  ${perFrame(us)}  ${name}`);
+  console.log('  by function (self time):');
+  const top = [...self.entries()].sort((a, b) => b[1] - a[1]).slice(0, Number(process.env.MEASURE_TOP || 15));
+  for (const [name, us] of top) console.log(`  ${perFrame(us)}  ${name.slice(0, 110)}`);
   await close();
 }
 
