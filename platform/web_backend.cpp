@@ -450,10 +450,10 @@ int64_t BackendTickFrequency() { return 1000000; }
 // frame (a long task of the browser's, a phone's slow moment) would cost the game that time for good. A page
 // keeps a schedule of its own instead: a frame is due one interval after the previous one was due, so after a
 // late frame the next ones go out as soon as they are drawn until the schedule is met again. It makes up for
-// FRAME_DEBT_MOST at most (a longer stall is lost, as before), and is never later than the cap's own time.
+// FRAME_DEBT_MOST at most (a longer stall is lost, as before). The schedule alone sets the pace: the cap's
+// time counts from a frame's going out, which the sleep's aiming early (SleepUntil) would move ahead.
 void BackendWaitUntil(int64_t ticks) {
-    const int64_t now = BackendTicks();
-    frameDue = frameDue == 0 ? ticks : std::clamp(frameDue, now - FRAME_DEBT_MOST, ticks);
+    frameDue = frameDue == 0 ? ticks : std::max(frameDue, BackendTicks() - FRAME_DEBT_MOST);
     SleepUntil(frameDue);
     frameDue += FrameInterval(BackendTickFrequency(), FRAME_CAP) + 1;
 }

@@ -5,7 +5,7 @@
 //   latency  on a quiet page: the queue ahead of an effect plus the output's own latency
 //   webkit   frame rate in play, WebKit (MiniBrowser, needs DISPLAY) and Chromium taking turns
 //   profile  where the main thread's time goes in play at 4x: a sampled profile by function
-// MEASURE_PRESENTING=webgl or 2d overrides the page's choice of canvas; MEASURE_RATES=4,6 picks the rates.
+// MEASURE_PRESENTING=webgl, offscreen or 2d overrides the page's choice of canvas; MEASURE_RATES=4,6 picks the rates.
 import {chromium} from 'playwright-core';
 import {serve} from '../../platform/web/serve.mjs';
 import {PROBES} from './probes.mjs';
@@ -20,6 +20,10 @@ const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 const server = await serve(site, 0);
 const url = `http://127.0.0.1:${server.address().port}/`;
 const browser = await chromium.launch({executablePath: '/usr/bin/chromium', args: CHROMIUM_FLAGS});
+
+// How the page shows its frames.
+const PRESENTING = () => !Module.web ? '?' : Module.web.gl ? 'WebGL'
+  : Module.web.surface && Module.web.surface !== Module.canvas ? 'an OffscreenCanvas' : 'the 2D canvas';
 
 // Frame gaps and queue leads, recorded in the page as frames are shown.
 const RECORDER = () => {
@@ -209,23 +213,27 @@ if (all || wanted.includes('webkit')) {
       await wk.evaluate(PROBES);
       if (process.env.MEASURE_PRESENTING) await wk.evaluate(way => { Module.presenting = way; }, process.env.MEASURE_PRESENTING);
       await wk.click(200, 200);
-      const way = await wk.evaluate(() => new Promise(resolve => setTimeout(() => resolve(Module.web && Module.web.gl ? 'WebGL' : 'the 2D canvas'), 3000)));
+      const way = await wk.evaluate(`() => new Promise(resolve => setTimeout(() => resolve((${PRESENTING})()), 3000))`);
       for (let i = 0; i < 300 && (await wk.evaluate(() => window.probes.titlePage().logo)) < 800; ++i) await sleep(100);
       const title = await wk.evaluate(() => window.probes.counters());
       await sleep(5000);
       const titleEnd = await wk.evaluate(() => window.probes.counters());
       await wk.key('\uE009');
       await sleep(3000);
+      await wk.evaluate(RECORDER);
       const start = await wk.evaluate(() => window.probes.counters());
       await sleep(15000);
       const end = await wk.evaluate(() => window.probes.counters());
       w = {title: (titleEnd.frames - title.frames) * 1000 / (titleEnd.at - title.at),
-           play: (end.frames - start.frames) * 1000 / (end.at - start.at), stalls: end.stalls - start.stalls, way};
+           play: (end.frames - start.frames) * 1000 / (end.at - start.at), stalls: end.stalls - start.stalls, way,
+           gaps: summary(await wk.evaluate(() => window.gaps))};
     } finally {
       await wk.close();
     }
-    console.log(`webkit: round ${round + 1}: Chromium ${c.fps.toFixed(1)} frames/s in play; WebKit ${w.play.toFixed(1)} in play, ` +
-      `${w.title.toFixed(1)} on the title page, ${w.stalls} audio stalls (WebKit through ${w.way})`);
+    console.log(`webkit: round ${round + 1}: Chromium ${c.fps.toFixed(1)} frames/s in play (frame gap median ` +
+      `${c.gaps.median.toFixed(1)} ms, 99% ${c.gaps.p99.toFixed(1)} ms); WebKit ${w.play.toFixed(1)} in play (median ` +
+      `${w.gaps.median.toFixed(1)} ms, 99% ${w.gaps.p99.toFixed(1)} ms), ${w.title.toFixed(1)} on the title page, ` +
+      `${w.stalls} audio stalls; WebKit ${(100 * w.play / c.fps - 100).toFixed(1)}% against Chromium (WebKit through ${w.way})`);
   }
 }
 
