@@ -170,7 +170,12 @@ if (all || wanted.includes('profile')) {
   // messages that pace the frames, the browser's own work, idle.
   const group = (frame) => {
     const name = frame.functionName;
-    if (frame.url.startsWith('wasm') || /^wasm-function/.test(name)) return 'the module (wasm)';
+    if (/\.wasm$|^wasm:/.test(frame.url) || /^wasm-function/.test(name)) {
+      // Names only in a build linked with --profiling-funcs.
+      if (/Sid|StepVoice|RenderFrame|Mix|Voice|Tune|Block|Audio/.test(name)) return 'the module: tune and mixer';
+      if (/PresentFrame|ShowFrame/.test(name)) return 'the module: presenting (alpha bytes)';
+      return /^wasm-function/.test(name) ? 'the module' : 'the module: game and drawing';
+    }
     if (/^(putImageData|texSubImage2D|drawArrays|WebShowFrame)$/.test(name)) return 'presenting';
     if (/^(createBuffer|createBufferSource|connect|start|WebQueueAudio|getChannelData|WebAudioQueued|set)$/.test(name) ||
         /Audio/.test(name)) return 'audio (page side)';
