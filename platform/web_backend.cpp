@@ -161,10 +161,12 @@ EM_JS(void, WebOpenCanvas, (const char* title), {
 // uploaded as a texture as it is (the shader makes it opaque), so the main thread copies the bytes once and
 // converts nothing. WebGL that the processor emulates costs far more than the 2D canvas, so then (and
 // without WebGL) a 2D context takes the frame, which needs opaque pixels (returns 0: the caller sets the
-// alpha bytes first). The 2D context is an OffscreenCanvas's that the canvas handed its picture to, where
-// the browser has one: its frames go to the compositor by themselves, while a plain canvas's wait for the
-// page's own commit, which held Chromium's main thread about a millisecond a frame (software compositing).
-// Module.presenting = 'webgl', 'offscreen' or '2d' (the plain canvas) makes the choice instead (the tests).
+// alpha bytes first). In Chromium (the one engine with navigator.userAgentData) the 2D context is an
+// OffscreenCanvas's that the canvas handed its picture to: its frames go to the compositor by themselves,
+// while a plain canvas's wait for the page's own commit, which held the main thread about a millisecond a
+// frame (software compositing). WebKit's OffscreenCanvas measured far slower than its plain canvas, so
+// other engines keep the plain one. Module.presenting = 'webgl', 'offscreen' or '2d' (the plain canvas)
+// makes the choice instead (the tests, the measurements).
 EM_JS(int, WebOpenPicture, (int width, int height), {
     const web = Module.web, canvas = Module.canvas;
     const options = {alpha: false, antialias: false, depth: false, stencil: false, preserveDrawingBuffer: true,
@@ -179,7 +181,7 @@ EM_JS(int, WebOpenPicture, (int width, int height), {
         return /SwiftShader|llvmpipe|softpipe|software/i.test(name);
     };
     const offscreen = !!canvas.transferControlToOffscreen && typeof OffscreenCanvasRenderingContext2D === 'function';
-    const way = Module.presenting || (!emulated() ? 'webgl' : offscreen ? 'offscreen' : '2d');
+    const way = Module.presenting || (!emulated() ? 'webgl' : offscreen && navigator.userAgentData ? 'offscreen' : '2d');
     const gl = way !== 'webgl' ? null : canvas.getContext('webgl', options);
     const open = () => {
         const shader = (type, text) => {
