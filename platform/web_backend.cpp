@@ -28,8 +28,9 @@ constexpr int64_t LEAD_LEAST = 40000;                // microseconds
 constexpr int64_t LEAD_MOST = 250000;
 constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
 constexpr int64_t LEAD_EASE = 64;                    // steady feeds take 1/64 of their gap off the lead
-constexpr int AUDIO_PIECES = 3;                      // a top-up is at least this part of the lead: every
-                                                     // piece costs the page two audio nodes, so few and long
+constexpr int AUDIO_PIECES = 6;                      // a top-up is at least this part of the lead: every
+                                                     // piece costs the page two audio nodes, so not too many;
+                                                     // but the queue a gap finds is the lead less a piece
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
 
 void (*audioMix)(void*, int16_t*, int);
@@ -90,8 +91,8 @@ EM_JS(void, WebStart, (uintptr_t stack), {
 EM_JS(int, WebVisible, (), { return document.visibilityState !== 'hidden' && !Module.web.away; });
 
 // Hands the page back to the browser for `milliseconds`. Browsers hold a timer set from a timer's own
-// callback (as every wake here would be) for at least 4 ms, so the timer is set from a message the page
-// sends itself, which nothing holds back; for 0 that message is the wake. The module goes on where it
+// callback (as every wake here would be) for at least 4 ms, so the timer is set from a task the page
+// posts itself, which nothing holds back; for 0 that task is the wake. The module goes on where it
 // stood when the wake comes (Asyncify; both waits are listed in ASYNCIFY_IMPORTS); the program's end,
 // thrown through a wake, is no error.
 EM_JS(void, WebNap, (int milliseconds), {
@@ -104,13 +105,17 @@ EM_JS(void, WebNap, (int milliseconds), {
                 if (!(e instanceof ExitStatus) && e !== 'unwind') throw e;
             }
         };
-        if (!web.napChannel) {
-            web.napChannel = new MessageChannel();
-            web.napWakes = [];
-            web.napChannel.port1.onmessage = () => web.napWakes.shift()();
+        if (!web.post) {
+            // A task of the scheduler's where there is one (Chromium): it carries no message to copy.
+            if (self.scheduler && scheduler.postTask) {
+                web.post = (f) => { scheduler.postTask(f); };
+            } else {
+                const channel = new MessageChannel(), waiting = [];
+                channel.port1.onmessage = () => waiting.shift()();
+                web.post = (f) => { waiting.push(f); channel.port2.postMessage(0); };
+            }
         }
-        web.napWakes.push(milliseconds > 0 ? () => setTimeout(wake, milliseconds) : wake);
-        web.napChannel.port2.postMessage(0);
+        web.post(milliseconds > 0 ? () => setTimeout(wake, milliseconds) : wake);
     });
 });
 

@@ -15,6 +15,7 @@ import {CHROMIUM_FLAGS} from './common.mjs';
 const site = process.argv[2];
 const wanted = process.argv.slice(3);
 const all = wanted.length === 0;
+const goals = [];   // the closing summary: what was measured against what is aimed at
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 
 const server = await serve(site, 0);
@@ -110,6 +111,9 @@ if (all || wanted.includes('fps')) {
     await cdp.send('Emulation.setCPUThrottlingRate', {rate});
     await sleep(2000);
     const r = await measureFps(page, 15000);
+    const goal = {4: 58, 6: 55}[rate];
+    goals.push(`${rate}x throttling, frames per second in play at 915x412: ${r.fps.toFixed(1)}` +
+      (goal ? ` (at least ${goal}: ${r.fps >= goal ? 'met' : 'missed'})` : ''));
     console.log(`fps: ${rate}x throttling at 915x412, 15 s in play: ${r.fps.toFixed(1)} frames/s, frame gap median ` +
       `${r.gaps.median.toFixed(1)} ms, 99% ${r.gaps.p99.toFixed(1)} ms, longest ${r.gaps.max.toFixed(1)} ms, ${r.stalls} audio stalls`);
     await close();
@@ -122,6 +126,7 @@ if (all || wanted.includes('audio')) {
   await cdp.send('Emulation.setCPUThrottlingRate', {rate: 2});
   const r = await measureFps(page, 180000);
   const leads = summary(await page.evaluate(() => window.leads));
+  goals.push(`audio stalls in 3 min of play at 2x throttling: ${r.stalls} (none: ${r.stalls === 0 ? 'met' : 'missed'})`);
   console.log(`audio: 3 min of play at 2x throttling: ${r.stalls} stalls, ${r.fps.toFixed(1)} frames/s, longest frame gap ` +
     `${r.gaps.max.toFixed(1)} ms (99% ${r.gaps.p99.toFixed(1)} ms); queue lead median ${leads.median} ms, longest ${leads.max} ms`);
   await close();
@@ -144,6 +149,8 @@ if (all || wanted.includes('latency')) {
     return {queued, base: (context.baseLatency || 0) * 1000, output: (context.outputLatency || 0) * 1000, lead: web.audioLead};
   });
   const q = summary(r.queued);
+  const heard = q.max + r.base + r.output + 1000 / 60;
+  goals.push(`an effect heard within ${heard.toFixed(0)} ms of its cause (at most 100: ${heard <= 100 ? 'met' : 'missed'})`);
   console.log(`latency: queued ahead median ${q.median.toFixed(1)} ms, longest ${q.max.toFixed(1)} ms; lead ${r.lead} ms; ` +
     `context base latency ${r.base.toFixed(1)} ms, output latency ${r.output.toFixed(1)} ms; ` +
     `an effect is heard within ${(q.max + r.base + r.output + 1000 / 60).toFixed(0)} ms (the frame it is mixed in included)`);
@@ -235,6 +242,9 @@ if (all || wanted.includes('webkit')) {
     } finally {
       await wk.close();
     }
+    const behind = 100 - 100 * w.play / c.fps;
+    goals.push(`WebKit against Chromium in play, round ${round + 1}: ${w.play.toFixed(1)} and ${c.fps.toFixed(1)} frames/s ` +
+      `(within 5%: ${behind <= 5 ? 'met' : 'missed'})`);
     console.log(`webkit: round ${round + 1}: Chromium ${c.fps.toFixed(1)} frames/s in play (frame gap median ` +
       `${c.gaps.median.toFixed(1)} ms, 99% ${c.gaps.p99.toFixed(1)} ms); WebKit ${w.play.toFixed(1)} in play (median ` +
       `${w.gaps.median.toFixed(1)} ms, 99% ${w.gaps.p99.toFixed(1)} ms), ${w.title.toFixed(1)} on the title page, ` +
@@ -244,3 +254,5 @@ if (all || wanted.includes('webkit')) {
 
 await browser.close();
 server.close();
+const load = (await import('node:os')).loadavg().map(x => x.toFixed(2)).join(' ');
+if (goals.length) console.log(`summary (load average at the end ${load}):\n${goals.map(g => `  ${g}`).join('\n')}`);
