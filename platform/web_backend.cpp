@@ -24,7 +24,7 @@ constexpr int AUDIO_RATE = 44100;
 // The audio queued ahead of the output: an effect is heard within the queue plus the output latency. It is
 // kept short while the frames come steadily, and grows at once after a late one, so that a page that falls
 // behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back by 16 ms a second.
-constexpr int64_t LEAD_LEAST = 40000;                // microseconds
+constexpr int64_t LEAD_LEAST = 36000;                // microseconds
 constexpr int64_t LEAD_MOST = 250000;
 constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
 constexpr int64_t LEAD_EASE = 64;                    // steady feeds take 1/64 of their gap off the lead
