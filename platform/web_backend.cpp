@@ -386,6 +386,7 @@ void SleepUntil(int64_t until) {
 }  // namespace
 
 bool BackendStart() {
+    frameDue = 0;  // a game played again starts its own schedule
     WebStart(emscripten_stack_get_current());
     for (int k = 0; k < KEY_NAME_COUNT; ++k) WebNameKey(KEY_NAMES[k].dom, KEY_NAMES[k].set1);
     return true;
