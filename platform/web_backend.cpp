@@ -15,6 +15,7 @@
 #include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/key_table.h"
+#include "platform/video.h"
 
 extern "C" void stackRestore(uintptr_t pointer);  // the runtime's own setter of the stack pointer
 
@@ -23,12 +24,13 @@ constexpr int AUDIO_RATE = 44100;
 // The audio queued ahead of the output: an effect is heard within the queue plus the output latency. It is
 // kept short while the frames come steadily, and grows at once after a late one, so that a page that falls
 // behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back by 16 ms a second.
-constexpr int64_t LEAD_LEAST = 40000;                // microseconds
+constexpr int64_t LEAD_LEAST = 36000;                // microseconds
 constexpr int64_t LEAD_MOST = 250000;
 constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
 constexpr int64_t LEAD_EASE = 64;                    // steady feeds take 1/64 of their gap off the lead
-constexpr int AUDIO_PIECES = 3;                      // a top-up is at least this part of the lead: every
-                                                     // piece costs the page two audio nodes, so few and long
+constexpr int AUDIO_PIECES = 6;                      // a top-up is at least this part of the lead: every
+                                                     // piece costs the page two audio nodes, so not too many;
+                                                     // but the queue a gap finds is the lead less a piece
 constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
 
 void (*audioMix)(void*, int16_t*, int);
@@ -40,6 +42,9 @@ std::vector<uint32_t> framePixels;                    // the back buffer with it
 bool pictureOpen;
 bool frameJustShown;                                  // no sleep since the last frame was shown
 bool pictureOpaque;                                   // the canvas takes only opaque pixels (no WebGL)
+// The page's frame schedule (BackendWaitUntil): when the next frame is due; 0 starts it afresh.
+int64_t frameDue;
+constexpr int64_t FRAME_DEBT_MOST = 50000;            // microseconds a late page makes up for at most
 
 // The page's side. Module.web holds its state; the page (index.html) made the AudioContext on the first
 // user gesture, when browsers let sound start. The input state and its listeners outlive a game: a game
@@ -86,8 +91,8 @@ EM_JS(void, WebStart, (uintptr_t stack), {
 EM_JS(int, WebVisible, (), { return document.visibilityState !== 'hidden' && !Module.web.away; });
 
 // Hands the page back to the browser for `milliseconds`. Browsers hold a timer set from a timer's own
-// callback (as every wake here would be) for at least 4 ms, so the timer is set from a message the page
-// sends itself, which nothing holds back; for 0 that message is the wake. The module goes on where it
+// callback (as every wake here would be) for at least 4 ms, so the timer is set from a task the page
+// posts itself, which nothing holds back; for 0 that task is the wake. The module goes on where it
 // stood when the wake comes (Asyncify; both waits are listed in ASYNCIFY_IMPORTS); the program's end,
 // thrown through a wake, is no error.
 EM_JS(void, WebNap, (int milliseconds), {
@@ -100,13 +105,17 @@ EM_JS(void, WebNap, (int milliseconds), {
                 if (!(e instanceof ExitStatus) && e !== 'unwind') throw e;
             }
         };
-        if (!web.napChannel) {
-            web.napChannel = new MessageChannel();
-            web.napWakes = [];
-            web.napChannel.port1.onmessage = () => web.napWakes.shift()();
+        if (!web.post) {
+            // A task of the scheduler's where there is one (Chromium): it carries no message to copy.
+            if (self.scheduler && scheduler.postTask) {
+                web.post = (f) => { scheduler.postTask(f); };
+            } else {
+                const channel = new MessageChannel(), waiting = [];
+                channel.port1.onmessage = () => waiting.shift()();
+                web.post = (f) => { waiting.push(f); channel.port2.postMessage(0); };
+            }
         }
-        web.napWakes.push(milliseconds > 0 ? () => setTimeout(wake, milliseconds) : wake);
-        web.napChannel.port2.postMessage(0);
+        web.post(milliseconds > 0 ? () => setTimeout(wake, milliseconds) : wake);
     });
 });
 
@@ -156,8 +165,13 @@ EM_JS(void, WebOpenCanvas, (const char* title), {
 // The picture goes to the canvas through WebGL where a graphics processor draws it: the back buffer is
 // uploaded as a texture as it is (the shader makes it opaque), so the main thread copies the bytes once and
 // converts nothing. WebGL that the processor emulates costs far more than the 2D canvas, so then (and
-// without WebGL) the 2D canvas takes the frame, which needs opaque pixels (returns 0: the caller sets the
-// alpha bytes first). Module.presenting = 'webgl' or '2d' makes the choice instead (the browser test).
+// without WebGL) a 2D context takes the frame, which needs opaque pixels (returns 0: the caller sets the
+// alpha bytes first). In Chromium (the one engine with navigator.userAgentData) the 2D context is an
+// OffscreenCanvas's that the canvas handed its picture to: its frames go to the compositor by themselves,
+// while a plain canvas's wait for the page's own commit, which held the main thread about a millisecond a
+// frame (software compositing). WebKit's OffscreenCanvas measured far slower than its plain canvas, so
+// other engines keep the plain one. Module.presenting = 'webgl', 'offscreen' or '2d' (the plain canvas)
+// makes the choice instead (the tests, the measurements).
 EM_JS(int, WebOpenPicture, (int width, int height), {
     const web = Module.web, canvas = Module.canvas;
     const options = {alpha: false, antialias: false, depth: false, stencil: false, preserveDrawingBuffer: true,
@@ -171,8 +185,9 @@ EM_JS(int, WebOpenPicture, (int width, int height), {
         if (lose) lose.loseContext();
         return /SwiftShader|llvmpipe|softpipe|software/i.test(name);
     };
-    const way = Module.presenting || (emulated() ? '2d' : 'webgl');
-    const gl = way === '2d' ? null : canvas.getContext('webgl', options);
+    const offscreen = !!canvas.transferControlToOffscreen && typeof OffscreenCanvasRenderingContext2D === 'function';
+    const way = Module.presenting || (!emulated() ? 'webgl' : offscreen && navigator.userAgentData ? 'offscreen' : '2d');
+    const gl = way !== 'webgl' ? null : canvas.getContext('webgl', options);
     const open = () => {
         const shader = (type, text) => {
             const s = gl.createShader(type);
@@ -206,7 +221,9 @@ EM_JS(int, WebOpenPicture, (int width, int height), {
         canvas.addEventListener('webglcontextrestored', () => { if (open()) web.gl = gl; });
         return 1;
     }
-    web.context = canvas.getContext('2d', {alpha: false});
+    // A canvas hands its picture over once for good: a game played again in the same page keeps it.
+    if (!web.surface) web.surface = way === 'offscreen' && offscreen ? canvas.transferControlToOffscreen() : canvas;
+    web.context = web.surface.getContext('2d', {alpha: false});
     return 0;
 });
 
@@ -369,6 +386,7 @@ void SleepUntil(int64_t until) {
 }  // namespace
 
 bool BackendStart() {
+    frameDue = 0;  // a game played again starts its own schedule
     WebStart(emscripten_stack_get_current());
     for (int k = 0; k < KEY_NAME_COUNT; ++k) WebNameKey(KEY_NAMES[k].dom, KEY_NAMES[k].set1);
     return true;
@@ -404,6 +422,7 @@ int BackendPollEvent() { return WebCloseAsked() ? 0x10 : 0; }
 bool BackendVisible() { return WebVisible() != 0; }
 
 bool BackendWaitShown(uint32_t milliseconds) {
+    frameDue = 0;  // the time away is no debt
     WebWaitShown(int(milliseconds));
     return BackendVisible();
 }
@@ -435,7 +454,17 @@ void BackendCloseJoysticks() {}
 
 int64_t BackendTicks() { return int64_t(emscripten_get_now() * 1000.0); }
 int64_t BackendTickFrequency() { return 1000000; }
-void BackendWaitUntil(int64_t ticks) { SleepUntil(ticks); }
+// The frame cap's wait. The cap counts each interval from when a frame really went out, so every late
+// frame (a long task of the browser's, a phone's slow moment) would cost the game that time for good. A page
+// keeps a schedule of its own instead: a frame is due one interval after the previous one was due, so after a
+// late frame the next ones go out as soon as they are drawn until the schedule is met again. It makes up for
+// FRAME_DEBT_MOST at most (a longer stall is lost, as before). The schedule alone sets the pace: the cap's
+// time counts from a frame's going out, which the sleep's aiming early (SleepUntil) would move ahead.
+void BackendWaitUntil(int64_t ticks) {
+    frameDue = frameDue == 0 ? ticks : std::max(frameDue, BackendTicks() - FRAME_DEBT_MOST);
+    SleepUntil(frameDue);
+    frameDue += FrameInterval(BackendTickFrequency(), FRAME_CAP) + 1;
+}
 uint32_t BackendMilliseconds() { return uint32_t(int64_t(emscripten_get_now())); }
 // The frame loops sleep after every frame they show, so that a frame lasts its work and that sleep at the
 // least. In a page the frame cap's own wait hands the browser its time until the next frame is due, so

@@ -21,7 +21,8 @@ const shoot = (page, name) => shots ? page.screenshot({path: join(shots, name)})
 // Measures in the page (or a frame), from the canvas. Colours are bytes R, G, B.
 const PROBES = () => {
   const canvas = document.getElementById('screen');
-  const pixels = (x, y, w, h) => canvas.getContext('2d').getImageData(x, y, w, h).data;
+  const pixels = (x, y, w, h) =>
+    (window.Module && Module.web && Module.web.context || canvas.getContext('2d')).getImageData(x, y, w, h).data;
   const count = (x, y, w, h, test) => {
     const d = pixels(x, y, w, h);
     let n = 0;

@@ -2,13 +2,15 @@
 // Runs in the page: measures on the canvas. Colours are bytes R, G, B of the 0x00BBGGRR back buffer.
 export const PROBES = () => {
   const canvas = document.getElementById('screen');
-  // A WebGL canvas is read through a 2D copy of it.
+  // A WebGL canvas is read through a 2D copy of it; a canvas that handed its picture to an OffscreenCanvas,
+  // through the context that draws it.
   const copy = document.createElement('canvas');
   copy.width = 800;
   copy.height = 600;
   const copyContext = copy.getContext('2d', {willReadFrequently: true});
   const read = (x, y, w, h) => {
-    if (!Module.web || !Module.web.gl) return canvas.getContext('2d').getImageData(x, y, w, h).data;
+    const web = Module.web;
+    if (!web || !web.gl) return (web && web.context || canvas.getContext('2d')).getImageData(x, y, w, h).data;
     copyContext.drawImage(canvas, x, y, w, h, 0, 0, w, h);
     return copyContext.getImageData(0, 0, w, h).data;
   };

@@ -101,7 +101,7 @@ async function run(page, url) {
   const grew = new Set(loading).size >= 3 && loading[loading.length - 1] - loading[0] > 60;
   check('the loading bar grows', grew, `right ends ${[...new Set(loading)].join(' ')}`);
   check('the title page with its star field', title.logo > 800 && title.cells >= 12,
-    `${title.logo} logo pixels, stars in ${title.cells} of 16 cells; shown through ${await page.evaluate(() => Module.web.gl ? 'WebGL' : 'the 2D canvas')}`);
+    `${title.logo} logo pixels, stars in ${title.cells} of 16 cells; shown through ${await page.evaluate(WAY)}`);
 
   await tap(page, 'ControlLeft');
   const round1 = await poll(page, 'message', [], m => m.lit > 150, 10000);
@@ -191,18 +191,22 @@ setTimeout(() => {
   process.exit(1);
 }, 240000).unref();
 
-// The page takes WebGL only where a graphics processor draws it, so the run above shows its frames through
-// the 2D canvas on a machine without one; here WebGL (emulated) shows the title page.
-async function throughWebGL(page, url) {
+// How the page shows its frames.
+const WAY = () => Module.web && Module.web.gl ? 'WebGL'
+  : Module.web && Module.web.surface && Module.web.surface !== Module.canvas ? 'an OffscreenCanvas' : 'the 2D canvas';
+
+// The page takes WebGL only where a graphics processor draws it, and otherwise an OffscreenCanvas where the
+// browser has one, so the run above shows neither WebGL nor the plain canvas: here each shows the title page.
+async function through(page, url, presenting, way) {
   await page.goto(url);
   await page.waitForFunction(() => typeof Module.callMain === 'function', null, {timeout: 30000});
   await page.evaluate(PROBES);
-  await page.evaluate(() => { Module.presenting = 'webgl'; });
+  await page.evaluate(presenting => { Module.presenting = presenting; }, presenting);
   await page.mouse.click(400, 300);
   const title = await poll(page, 'titlePage', [], t => t.logo > 800 && t.cells >= 12, 30000);
-  const way = await page.evaluate(() => Module.web && Module.web.gl ? 'WebGL' : 'the 2D canvas');
-  check('the title page shown through WebGL', title.logo > 800 && title.cells >= 12 && way === 'WebGL',
-    `${title.logo} logo pixels, stars in ${title.cells} of 16 cells, through ${way}`);
+  const shown = await page.evaluate(WAY);
+  check(`the title page shown through ${way}`, title.logo > 800 && title.cells >= 12 && shown === way,
+    `${title.logo} logo pixels, stars in ${title.cells} of 16 cells, through ${shown}`);
 }
 
 const server = await serve(site, 0);
@@ -212,7 +216,8 @@ try {
   const errors = [];
   page.on('pageerror', e => errors.push(e.message));
   await run(page, `http://127.0.0.1:${server.address().port}/`);
-  await throughWebGL(page, `http://127.0.0.1:${server.address().port}/`);
+  await through(page, `http://127.0.0.1:${server.address().port}/`, 'webgl', 'WebGL');
+  await through(page, `http://127.0.0.1:${server.address().port}/`, '2d', 'the 2D canvas');
   check('no errors in the page', errors.length === 0, errors.join('; ') || undefined);
 } catch (e) {
   check('the run went through', false, e.message);
