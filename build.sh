@@ -136,7 +136,7 @@ case "$mode" in
     emcmake cmake -S . -B build-web -G Ninja -DVD_WERROR=ON -DCMAKE_BUILD_TYPE=Release -DVD_BUILD_GAME=OFF -DVD_BUILD_TESTS=OFF \
       -DVD_BUILD_BENCH=OFF >/dev/null
     targets=(vexed-drifts-web)
-    [ "$mode" = web-test ] && targets+=(wasm_play_frame)
+    [ "$mode" = web-test ] && targets+=(wasm_play_frame wasm_test_platform_sprites wasm_test_shell_graphics)
     ninja -C build-web -j"$jobs" "${targets[@]}"
     size=0
     for f in build-web/site/*; do size=$((size + $(gzip -9c "$f" | wc -c))); done
@@ -148,6 +148,7 @@ case "$mode" in
       web-test)
         (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)  # playwright-core, into tests/web/node_modules
         node build-web/wasm_play_frame.js      # the renderer's speed in WebAssembly; fails if SIMD draws otherwise
+        for t in platform_sprites shell_graphics; do node build-web/wasm_test_$t.js --gtest_brief=1; done  # the unit tests, SIMD spans against plain
         node tests/web/web-test.mjs build-web/site build-web/round2.png
         # WebKit, the engine of every browser on an iPhone: its MiniBrowser through WebKitWebDriver, on a virtual display.
         display=${WEB_TEST_DISPLAY:-}

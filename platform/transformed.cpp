@@ -525,11 +525,14 @@ inline void LoadTexels4(const uint32_t* base, v128_t at, v128_t& left, v128_t& r
     right = wasm_i32x4_shuffle(p, q, 1, 3, 5, 7);
 }
 
-// Whether the four pixels' texels are all transparent: a texel that is not has coverage 255, so its
-// top bit tells (a lane mask is cheaper in V8 than a test of the whole vector).
-inline bool Transparent4(v128_t a, v128_t b, v128_t c, v128_t d) {
-    return wasm_i32x4_bitmask(wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d))) == 0;
+// The four pixels' texels or'ed: 0 in a lane whose texels are all transparent, else with top byte 255
+// (a texel that is not has coverage 255). Its top bits tell whether any pixel is drawn (a lane mask is
+// cheaper in V8 than a test of the whole vector).
+inline v128_t Visible4(v128_t a, v128_t b, v128_t c, v128_t d) {
+    return wasm_v128_or(wasm_v128_or(a, b), wasm_v128_or(c, d));
 }
+
+inline bool Transparent4(v128_t visible) { return wasm_i32x4_bitmask(visible) == 0; }
 
 // The bilinear source of four pixels whose texels a, b, c, d were loaded; x holds the column fractions
 // in byte 1 of each lane, y the row fractions. Returned as two vectors of 16-bit lanes: red and blue,
@@ -558,8 +561,10 @@ inline v128_t Scale4(const Source4& source, v128_t weight, v128_t low) {
                         wasm_v128_andnot(wasm_i16x8_mul(source.greenCover, weight), low));
 }
 
+// The pixels blended; visible from Visible4. A pixel without a visible texel gets its destination back
+// from the blend, and keeps its top byte too, as in the plain code; the others have it cleared.
 template <BlendMode Mode>
-inline v128_t Blend4(v128_t destination, const Source4& source, const Constants4& k) {
+inline v128_t Blend4(v128_t destination, const Source4& source, v128_t visible, const Constants4& k) {
     v128_t result;
     if constexpr (Mode == BLEND_ADD_FULL) {
         result = wasm_u8x16_add_sat(destination, wasm_v128_or(source.redBlue, wasm_i16x8_shl(source.greenCover, 8)));
@@ -572,7 +577,7 @@ inline v128_t Blend4(v128_t destination, const Source4& source, const Constants4
         result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low),
                                     Scale4(source, k.sourceWeight, k.low));
     }
-    return wasm_v128_and(result, k.colourBytes);
+    return wasm_v128_andnot(result, wasm_v128_andnot(visible, k.colourBytes));
 }
 
 // The first count (1..3) pixels at target, the rest zero; and writing them back.
@@ -616,9 +621,10 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
                 v128_t a, b, c, d;
                 LoadTexels4(top, at, a, b);
                 LoadTexels4(bottom, at, c, d);
-                if (Transparent4(a, b, c, d)) continue;
+                const v128_t visible = Visible4(a, b, c, d);
+                if (Transparent4(visible)) continue;
                 const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
+                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
             }
             if (count == 0) continue;
             const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
@@ -627,9 +633,10 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
-            if (Transparent4(a, b, c, d)) continue;
+            const v128_t visible = Visible4(a, b, c, d);
+            if (Transparent4(visible)) continue;
             const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, k), count);
+            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
             continue;
         }
         // Texel coordinates biased as in FillSpans8, so that the band test is one signed comparison;
@@ -649,12 +656,13 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
             v128_t a, b, c, d;
             LoadTexels4(top, at, a, b);
             LoadTexels4(bottom, at, c, d);
-            if (Transparent4(a, b, c, d)) continue;
+            const v128_t visible = Visible4(a, b, c, d);
+            if (Transparent4(visible)) continue;
             const Source4 source = Bilinear4(a, b, c, d, x, y, k);
             if (count >= 4)
-                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, k));
+                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
             else
-                StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, k), count);
+                StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
         }
     }
 }
