@@ -827,25 +827,36 @@ VisibleRows FindVisibleRows(const SpritePicture& picture, const TexelMap& map) {
 typedef double BoundPair __attribute__((vector_size(16)));
 typedef int32_t WholePair __attribute__((vector_size(8)));
 
-// Narrows the row's span [left, right] to where it may be visible, two bounds at a time.
-inline void ClipToVisible(const VisibleRows& rows, int64_t row, int64_t& left, int64_t& right) {
-    const double r = double(row);
-    const BoundPair along = {r, r};
-    const auto bound = [&](int k) { return BoundPair{rows.at[k], rows.at[k + 1]} + BoundPair{rows.perRow[k], rows.perRow[k + 1]} * along; };
-    const BoundPair b01 = bound(0), b23 = bound(2), b45 = bound(4), b67 = bound(6);
-    const BoundPair lefts = b01 > b23 ? b01 : b23, rights = b45 > b67 ? b45 : b67;
-    // The first column and the negated last one, both rounded up at once (the floor of a value is minus
-    // the ceiling of its negation). Clamped to +-1e9, where a bound past either end still empties the row.
-    const BoundPair even = {lefts[0], rights[0]}, odd = {lefts[1], rights[1]};
-    BoundPair ends = even > odd ? even : odd;
-    const BoundPair lowest = {-1e9, -1e9}, highest = {1e9, 1e9};
-    ends = ends > lowest ? ends : lowest;
-    ends = ends < highest ? ends : highest;
-    const WholePair whole = __builtin_convertvector(ends, WholePair);
-    const WholePair rounded = whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < ends, WholePair);
-    left = std::max(left, int64_t(rounded[0]));
-    right = std::min(right, -int64_t(rounded[1]));
-}
+// The eight bounds of VisibleRows as four pairs, moved on by one row at a time. Each step rounds once:
+// over a screen's rows that drifts by less than 1e-6 texel, well within what SLACK leaves.
+struct ClipLines {
+    BoundPair value[4], step[4];
+
+    void Start(const VisibleRows& rows, int64_t row) {
+        const double r = double(row);
+        for (int k = 0; k < 4; ++k) {
+            step[k] = BoundPair{rows.perRow[2 * k], rows.perRow[2 * k + 1]};
+            value[k] = BoundPair{rows.at[2 * k], rows.at[2 * k + 1]} + step[k] * BoundPair{r, r};
+        }
+    }
+    // Narrows this row's span [left, right] to where it may be visible, and moves to the next row.
+    inline void Clip(int64_t& left, int64_t& right) {
+        const BoundPair lefts = value[0] > value[1] ? value[0] : value[1], rights = value[2] > value[3] ? value[2] : value[3];
+        for (int k = 0; k < 4; ++k) value[k] += step[k];
+        // The first column and the negated last one, both rounded up at once (the floor of a value is
+        // minus the ceiling of its negation). Clamped to +-1e9, where a bound past either end still
+        // empties the row.
+        const BoundPair even = {lefts[0], rights[0]}, odd = {lefts[1], rights[1]};
+        BoundPair ends = even > odd ? even : odd;
+        const BoundPair lowest = {-1e9, -1e9}, highest = {1e9, 1e9};
+        ends = ends > lowest ? ends : lowest;
+        ends = ends < highest ? ends : highest;
+        const WholePair whole = __builtin_convertvector(ends, WholePair);
+        const WholePair rounded = whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < ends, WholePair);
+        left = std::max(left, int64_t(rounded[0]));
+        right = std::min(right, -int64_t(rounded[1]));
+    }
+};
 
 template <class Rows>
 void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup, const TexelMap& map,
@@ -855,11 +866,13 @@ void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup,
     const BoundPair lowest = {-1073741824.0, -1073741824.0}, highest = {1073741824.0, 1073741824.0};  // within int32
     Span spans[SCREEN_HEIGHT];
     int spanCount = 0;
+    ClipLines clip{};
+    if (visible.clip) clip.Start(visible, firstRow);
     for (int64_t row = firstRow; row <= lastRow; ++row) {
         int64_t left, right;
         quad.Walk(row, left, right);
         const int64_t start = left;
-        if (visible.clip) ClipToVisible(visible, row, left, right);
+        if (visible.clip) clip.Clip(left, right);
         if (left > right) continue;
         // Each row's first sample comes from the exact map at the row's first pixel in the quad; a row
         // clipped on the left starts where stepping from there would have reached.
