@@ -838,11 +838,13 @@ bool StartConvexQuad(EdgeSet<N>& quad, const Vertex (&v)[4], int64_t row, int64_
 
 // Where on each row a quad's pixels may sample a visible texel: at columns >= every left bound and
 // <= every right bound, each linear in the row (bound = at + perRow x row), in rows firstRow..lastRow.
+// The right bounds are kept negated (at[4 + k] = -right at), so that all eight are lower bounds on a
+// column or on its negation; negation is exact, so the sums are the negated sums.
 // Pixels elsewhere would sample only transparent texels and leave the target as it is, so they are
 // neither fetched nor blended.
 struct VisibleRows {
     bool clip = false;  // false: every pixel of the quad is filled
-    double leftAt[4], leftPerRow[4], rightAt[4], rightPerRow[4];
+    double at[8], perRow[8];  // left bounds 0..3, negated right bounds 4..7
     int64_t firstRow = INT64_MIN, lastRow = INT64_MAX;
 };
 
@@ -887,16 +889,19 @@ VisibleRows FindVisibleRows(const SpritePicture& picture, const TexelMap& map) {
         const double perX = alpha[k] * map.perXx + beta[k] * map.perXy;
         const double perRow = alpha[k] * map.perYx + beta[k] * map.perYy;
         const double at = alpha[k] * map.originX + beta[k] * map.originY;
-        rows.leftAt[k] = -LARGE, rows.rightAt[k] = LARGE, rows.leftPerRow[k] = rows.rightPerRow[k] = 0;
+        rows.at[k] = rows.at[4 + k] = -LARGE, rows.perRow[k] = rows.perRow[4 + k] = 0;
         if (std::fabs(perX) < 1e-6) continue;  // about the same along a row: the rows below bound it
-        const double lowAt = (low[k] - at) / perX, highAt = (high[k] - at) / perX;
-        rows.leftAt[k] = perX > 0 ? lowAt : highAt, rows.rightAt[k] = perX > 0 ? highAt : lowAt;
-        rows.leftPerRow[k] = rows.rightPerRow[k] = -perRow / perX;
+        // Multiplying by the reciprocal rounds once more than dividing: far less than SLACK leaves.
+        const double inverse = 1 / perX;
+        const double lowAt = (low[k] - at) * inverse, highAt = (high[k] - at) * inverse;
+        rows.at[k] = perX > 0 ? lowAt : highAt, rows.at[4 + k] = -(perX > 0 ? highAt : lowAt);
+        rows.perRow[k] = -perRow * inverse, rows.perRow[4 + k] = -rows.perRow[k];
     }
     // The octagon lies within the rectangle of the u and v bounds and within the diamond of the u + v and
     // u - v bounds: its rows lie within the rows of either's corners.
+    const double inverse = 1 / determinant;
     const auto screenRow = [&](double u, double v) {
-        return (map.perXx * (v - map.originY) - map.perXy * (u - map.originX)) / determinant;
+        return (map.perXx * (v - map.originY) - map.perXy * (u - map.originX)) * inverse;
     };
     const double corners[2][4] = {
         {screenRow(low[0], low[1]), screenRow(low[0], high[1]), screenRow(high[0], low[1]), screenRow(high[0], high[1])},
@@ -914,20 +919,53 @@ VisibleRows FindVisibleRows(const SpritePicture& picture, const TexelMap& map) {
 // Two doubles side by side.
 typedef double BoundPair __attribute__((vector_size(16)));
 
-// Narrows the row's span [left, right] to where it may be visible, two bounds at a time.
-inline void ClipToVisible(const VisibleRows& rows, int64_t row, int64_t& left, int64_t& right) {
-    const double r = double(row);
-    const BoundPair along = {r, r};
-    const auto pair = [](const double* values) { return BoundPair{values[0], values[1]}; };
-    const BoundPair first01 = pair(rows.leftAt) + pair(rows.leftPerRow) * along;
-    const BoundPair first23 = pair(rows.leftAt + 2) + pair(rows.leftPerRow + 2) * along;
-    const BoundPair last01 = pair(rows.rightAt) + pair(rows.rightPerRow) * along;
-    const BoundPair last23 = pair(rows.rightAt + 2) + pair(rows.rightPerRow + 2) * along;
-    const BoundPair first = first01 > first23 ? first01 : first23, last = last01 < last23 ? last01 : last23;
-    const double from = std::max({first[0], first[1], -1e9}), to = std::min({last[0], last[1], 1e9});
-    left = std::max(left, Ceiling(from));
-    right = std::min(right, Floor(to));
+// Per lane a > b ? a : b, and a < b ? a : b (b where either is not a number): one instruction on x86,
+// where GCC would otherwise blend.
+inline BoundPair Larger(BoundPair a, BoundPair b) {
+#ifdef VD_AVX2_SPANS
+    return _mm_max_pd(a, b);
+#else
+    return a > b ? a : b;
+#endif
 }
+inline BoundPair Smaller(BoundPair a, BoundPair b) {
+#ifdef VD_AVX2_SPANS
+    return _mm_min_pd(a, b);
+#else
+    return a < b ? a : b;
+#endif
+}
+typedef int32_t WholePair __attribute__((vector_size(8)));
+
+// The eight bounds of VisibleRows as four pairs, moved on by one row at a time. Each step rounds once:
+// over a screen's rows that drifts by less than 1e-6 texel, well within what SLACK leaves.
+struct ClipLines {
+    BoundPair value[4], step[4];
+
+    void Start(const VisibleRows& rows, int64_t row) {
+        const double r = double(row);
+        for (int k = 0; k < 4; ++k) {
+            step[k] = BoundPair{rows.perRow[2 * k], rows.perRow[2 * k + 1]};
+            value[k] = BoundPair{rows.at[2 * k], rows.at[2 * k + 1]} + step[k] * BoundPair{r, r};
+        }
+    }
+    // Narrows this row's span [left, right] to where it may be visible, and moves to the next row.
+    inline void Clip(int64_t& left, int64_t& right) {
+        const BoundPair lefts = value[0] > value[1] ? value[0] : value[1], rights = value[2] > value[3] ? value[2] : value[3];
+        for (int k = 0; k < 4; ++k) value[k] += step[k];
+        // The first column and the negated last one, both rounded up at once (the floor of a value is
+        // minus the ceiling of its negation). Clamped to +-1e9, where a bound past either end still
+        // empties the row.
+        const BoundPair even = {lefts[0], rights[0]}, odd = {lefts[1], rights[1]};
+        BoundPair ends = even > odd ? even : odd;
+        const BoundPair lowest = {-1e9, -1e9}, highest = {1e9, 1e9};
+        ends = Smaller(Larger(ends, lowest), highest);
+        const WholePair whole = __builtin_convertvector(ends, WholePair);
+        const WholePair rounded = whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < ends, WholePair);
+        left = std::max(left, int64_t(rounded[0]));
+        right = std::min(right, -int64_t(rounded[1]));
+    }
+};
 
 template <class Rows>
 void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup, const TexelMap& map,
@@ -937,19 +975,20 @@ void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup,
     const BoundPair lowest = {-1073741824.0, -1073741824.0}, highest = {1073741824.0, 1073741824.0};  // within int32
     Span spans[SCREEN_HEIGHT];
     int spanCount = 0;
+    ClipLines clip{};
+    if (visible.clip) clip.Start(visible, firstRow);
     for (int64_t row = firstRow; row <= lastRow; ++row) {
         int64_t left, right;
         quad.Walk(row, left, right);
         const int64_t start = left;
-        if (visible.clip) ClipToVisible(visible, row, left, right);
+        if (visible.clip) clip.Clip(left, right);
         if (left > right) continue;
         // Each row's first sample comes from the exact map at the row's first pixel in the quad; a row
         // clipped on the left starts where stepping from there would have reached.
         // (x, y) as a pair: the same operations, in the same order, on both.
         BoundPair texel = origin + perX * double(start) + perY * double(row);
         texel *= 65536.0;
-        texel = texel < lowest ? lowest : texel;
-        texel = texel > highest ? highest : texel;
+        texel = Smaller(highest, Larger(lowest, texel));  // a value that is not a number stays one
         const uint32_t skipped = uint32_t(left - start);
         spans[spanCount++] = {back + row * SCREEN_WIDTH + left, int(right - left + 1),
                               uint32_t(int32_t(texel[0])) + skipped * setup.stepX, uint32_t(int32_t(texel[1])) + skipped * setup.stepY};
@@ -1018,6 +1057,11 @@ int64_t RoundHalfAway(double value) {
     const int64_t whole = int64_t(value);
     const double rest = value - double(whole);
     return whole + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0);
+}
+
+// std::lround, without the library call where RoundHalfAway gives the same (also where long has 32 bits).
+long RoundStep(double value) {
+    return std::fabs(value) < 0x1p30 ? long(RoundHalfAway(value)) : std::lround(value);
 }
 
 // A blend factor on the 0..256 scale; alpha is the draw's alpha on the same scale.
@@ -1181,8 +1225,8 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
     setup.stride = picture.width + 2;
     setup.bandX = (picture.width + (bilinear ? 0 : 1)) << 16;
     setup.bandY = (picture.height + (bilinear ? 0 : 1)) << 16;
-    setup.stepX = uint32_t(int32_t(std::lround(map.perXx * 65536)));
-    setup.stepY = uint32_t(int32_t(std::lround(map.perXy * 65536)));
+    setup.stepX = uint32_t(int32_t(RoundStep(map.perXx * 65536)));
+    setup.stepY = uint32_t(int32_t(RoundStep(map.perXy * 65536)));
     const BlendMode mode = setup.destinationLoss != 0 ? BLEND_GENERAL
                            : setup.sourceWeight == 256 ? BLEND_ADD_FULL : BLEND_ADD;
     const SpanFunction fill = ChooseSpans(bilinear, mode);
