@@ -56,8 +56,9 @@ play() { # label, command...
   import -window "$window" "$out/$label-title.png"
   echo "== play" >>"$log"
   key "$window" Control_L
-  sleep 8
+  sleep 3  # soon enough that round 1 cannot be won yet (the counter would read R 02, too like R 00)
   import -window "$window" "$out/$label-play.png"
+  sleep 5  # the play figures come from these 8 s
   echo "== end" >>"$log"
   key "$window" Escape
   sleep 2
