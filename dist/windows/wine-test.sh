@@ -107,11 +107,16 @@ snapshot() {
   (cd "$WINEPREFIX/drive_c" && find . -path '*/[Tt]emp' -prune -o -print | sort)
   grep -i 'vexed' "$WINEPREFIX"/*.reg | sed 's/^/registry: /' || true
 }
+# A run stopped halfway may have left the game installed in this prefix: the comparison starts without it.
+dir="$WINEPREFIX/drive_c/Program Files/Vexed Drifts"
+if [ -f "$dir/uninstall.exe" ]; then
+  timeout 120 wine 'C:\Program Files\Vexed Drifts\uninstall.exe' /S || fail "the earlier run's game could not be uninstalled"
+  wineserver -w
+fi
 snapshot >"$out/before"
 setup=$(ls "$build"/vexed-drifts-*-setup.exe)
 timeout 120 wine "$setup" /S || fail "the installer failed"
 wineserver -w
-dir="$WINEPREFIX/drive_c/Program Files/Vexed Drifts"
 for f in vexed-drifts.exe SDL2.dll README.txt LICENSE.txt uninstall.exe; do
   [ -f "$dir/$f" ] || fail "the installer did not install $f"
 done
