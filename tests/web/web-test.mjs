@@ -176,13 +176,20 @@ async function run(page, url) {
   }
   await poll(page, 'nameEntry', [], n => n < 50, 5000);
   await page.waitForTimeout(500);
+  // What reaches the page from here on, for the record should a game start again after the end.
+  await page.evaluate(() => {
+    window.lastEvents = [];
+    for (const type of ['keydown', 'keyup', 'click'])
+      addEventListener(type, (e) => window.lastEvents.push(`${type} ${e.key || ''} on ${e.target.id || e.target.tagName}`), true);
+  });
   await tap(page, 'Escape');
   const ended = await page.waitForFunction(() => /has ended/.test(document.body.innerText), null, {timeout: 5000})
     .then(() => true, () => false);
   const state = await page.evaluate(() => ({hidden: document.getElementById('screen').classList.contains('hidden'),
                                             audio: Module.audioContext.state}));
   check('Escape on the attract pages shows the ended line', ended && state.hidden,
-    `${await page.evaluate(() => document.getElementById('message').innerText)}; audio ${state.audio}`);
+    `${await page.evaluate(() => document.getElementById('message').innerText)}; audio ${state.audio}` +
+    (ended && state.hidden ? '' : `; the canvas shown again, events: ${await page.evaluate(() => window.lastEvents.join(', '))}`));
 }
 
 // A page or browser that hangs must not hold CI up: the whole run has four minutes.
