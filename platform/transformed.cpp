@@ -951,15 +951,14 @@ struct ClipLines {
     }
     // Narrows this row's span [left, right] to where it may be visible, and moves to the next row.
     inline void Clip(int64_t& left, int64_t& right) {
-        const BoundPair lefts = value[0] > value[1] ? value[0] : value[1], rights = value[2] > value[3] ? value[2] : value[3];
+        const BoundPair lefts = Larger(value[0], value[1]), rights = Larger(value[2], value[3]);
         for (int k = 0; k < 4; ++k) value[k] += step[k];
         // The first column and the negated last one, both rounded up at once (the floor of a value is
         // minus the ceiling of its negation). Clamped to +-1e9, where a bound past either end still
         // empties the row.
         const BoundPair even = {lefts[0], rights[0]}, odd = {lefts[1], rights[1]};
-        BoundPair ends = even > odd ? even : odd;
         const BoundPair lowest = {-1e9, -1e9}, highest = {1e9, 1e9};
-        ends = Smaller(Larger(ends, lowest), highest);
+        const BoundPair ends = Smaller(Larger(Larger(even, odd), lowest), highest);
         const WholePair whole = __builtin_convertvector(ends, WholePair);
         const WholePair rounded = whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < ends, WholePair);
         left = std::max(left, int64_t(rounded[0]));
@@ -1231,7 +1230,7 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
                            : setup.sourceWeight == 256 ? BLEND_ADD_FULL : BLEND_ADD;
     const SpanFunction fill = ChooseSpans(bilinear, mode);
 #ifdef VD_AVX512_SPANS
-    if (bilinear && vectorSpans && wideSpans) setup.columnPairs = ColumnPairs(picture);
+    if (fill == WIDE_SPANS[mode]) setup.columnPairs = ColumnPairs(picture);  // the spans that read them
 #endif
     DrawQuad(vertex, setup, map, FindVisibleRows(picture, map), fill);
 }
