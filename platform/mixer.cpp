@@ -27,6 +27,7 @@ struct Voice {
 std::mutex voiceMutex;                 // guards everything below; held only to change or copy voices
 Voice voices[VOICE_SLOTS];
 uintptr_t lastHandle;
+const RemoteMixer* remote;
 uint64_t passesStarted, passesDone;    // the callback's passes; one is under way while they differ
 
 Voice* FindVoice(uintptr_t handle) {
@@ -102,33 +103,50 @@ int16_t SoftLimit(int32_t sum) {
     return int16_t(sum < 0 ? -level : level);
 }
 
-uintptr_t StartVoice(int owner, bool extra, const int16_t* samples, int count, uint32_t rate, int gain,
-                     bool loop) {
-    std::lock_guard<std::mutex> lock(voiceMutex);
+namespace {
+void PlaceVoice(uintptr_t handle, int owner, bool extra, const int16_t* samples, int count, uint32_t rate, int gain,
+                bool loop) {
     Voice* slot = &voices[0];
     for (Voice& v : voices) {
         if (!v.handle) { slot = &v; break; }
         if (v.handle < slot->handle) slot = &v;   // handles grow, so the smallest is the oldest voice
     }
+    *slot = {handle, owner, extra, loop, samples, uint32_t(count), 0, (uint64_t(rate) << 32) / DEVICE_RATE, gain};
+}
+} // namespace
+
+uintptr_t StartVoice(int owner, bool extra, const int16_t* samples, int count, uint32_t rate, int gain,
+                     bool loop) {
+    std::lock_guard<std::mutex> lock(voiceMutex);
     if (++lastHandle == 0) ++lastHandle;
-    *slot = {lastHandle, owner, extra, loop, samples, uint32_t(count), 0,
-             (uint64_t(rate) << 32) / DEVICE_RATE, gain};
+    if (remote) remote->startVoice(lastHandle, owner, extra, samples, count, rate, gain, loop);
+    else PlaceVoice(lastHandle, owner, extra, samples, count, rate, gain, loop);
     return lastHandle;
+}
+
+void StartVoiceAs(uintptr_t handle, int owner, bool extra, const int16_t* samples, int count, uint32_t rate,
+                  int gain, bool loop) {
+    std::lock_guard<std::mutex> lock(voiceMutex);
+    lastHandle = handle;
+    PlaceVoice(handle, owner, extra, samples, count, rate, gain, loop);
 }
 
 void StopVoice(int owner, bool extra, uintptr_t handle) {
     std::lock_guard<std::mutex> lock(voiceMutex);
+    if (remote) return remote->stopVoice(owner, extra, handle);
     Voice* v = FindVoice(handle);
     if (v && v->owner == owner && v->extra == extra) v->handle = 0;
 }
 
 void SetVoiceGain(uintptr_t handle, int gain) {
     std::lock_guard<std::mutex> lock(voiceMutex);
+    if (remote) return remote->setVoiceGain(handle, gain);
     if (Voice* v = FindVoice(handle)) v->gain = gain;
 }
 
 void ReleaseVoices(int owner) {
     std::unique_lock<std::mutex> lock(voiceMutex);
+    if (remote) return remote->releaseVoices(owner);
     for (Voice& v : voices)
         if (v.handle && v.owner == owner) v.handle = 0;
     // A pass already under way may still read the samples from its copy: wait for it to end.
@@ -138,4 +156,15 @@ void ReleaseVoices(int owner) {
         std::this_thread::yield();
         lock.lock();
     }
+}
+
+void SetRemoteMixer(const RemoteMixer* mixer) {
+    std::lock_guard<std::mutex> lock(voiceMutex);
+    remote = mixer;
+    for (Voice& v : voices) v.handle = 0;  // the voices played on either side end with the switch
+}
+
+const RemoteMixer* CurrentRemoteMixer() {
+    std::lock_guard<std::mutex> lock(voiceMutex);
+    return remote;
 }

@@ -22,6 +22,23 @@ uintptr_t StartVoice(int owner, bool extra, const int16_t* samples, int count, u
 void StopVoice(int owner, bool extra, uintptr_t handle); // stops it if it is owner's voice of that kind
 void SetVoiceGain(uintptr_t handle, int gain);           // a stale handle does nothing
 void ReleaseVoices(int owner);          // stops owner's voices; returns once the device no longer reads their samples
+// A voice started by another mixer that this one mirrors, under that mixer's handle (handles keep growing).
+void StartVoiceAs(uintptr_t handle, int owner, bool extra, const int16_t* samples, int count, uint32_t rate,
+                  int gain, bool loop);
+
+// A mixer on a thread of the backend's own (the web page's audio thread, which mixes with this same code):
+// while one is set, every voice change and the tune's blocks go there instead, and MixAudio here is not
+// called. The remote mixer copies samples it is given: they may go as soon as ReleaseVoices returns.
+struct RemoteMixer {
+    void (*startVoice)(uintptr_t handle, int owner, bool extra, const int16_t* samples, int count, uint32_t rate,
+                       int gain, bool loop);
+    void (*stopVoice)(int owner, bool extra, uintptr_t handle);
+    void (*setVoiceGain)(uintptr_t handle, int gain);
+    void (*releaseVoices)(int owner);
+    OutputDevice blocks;                // the block stream there; it reports on the main thread
+};
+void SetRemoteMixer(const RemoteMixer* remote); // by the backend as it opens (or with null, closes) its device
+const RemoteMixer* CurrentRemoteMixer();        // null: the mixing is done here
 
 // The block stream (audio_device.cpp): the tune's output over this device, open only while the device is.
 bool AudioDeviceOpen();                 // whether InitSoundEffects opened the device (sound.cpp)

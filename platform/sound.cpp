@@ -75,7 +75,8 @@ int InitSoundEffects() {
     audioOpen = BackendOpenAudio(MixAudio, nullptr, error);
     // The game goes on without sound; this line is the only word about it.
     if (!audioOpen) std::fprintf(stderr, "vexed-drifts: no sound: %s\n", error.c_str());
-    SetOutputDevice(&audioBlockDevice);
+    const RemoteMixer* remote = CurrentRemoteMixer();
+    SetOutputDevice(remote ? &remote->blocks : &audioBlockDevice);
     return 1;
 }
 

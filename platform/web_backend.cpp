@@ -1,7 +1,9 @@
 // The web page backend: the back buffer is shown in the page's canvas, keyboard and gamepad come from the
 // page, the clock from performance.now(), and Web Audio plays what the mixer makes. A page has no threads:
-// every sleep hands control back to the browser (through Asyncify), and the audio is mixed on
-// the main thread whenever the frame loop sleeps, a little ahead of what the speakers play.
+// every sleep hands control back to the browser (through Asyncify). The audio is mixed on the page's audio
+// thread, by the game's mixer in a module of its own (web_audio_worklet.cpp) that is sent every voice and
+// tune block; where the page has no AudioWorklet it is mixed on the main thread whenever the frame loop
+// sleeps, a little ahead of what the speakers play.
 // This is the only file that includes Emscripten; the page around it is platform/web/.
 #include <emscripten.h>
 #include <emscripten/stack.h>
@@ -15,6 +17,7 @@
 #include "platform/backend.h"
 #include "platform/input.h"
 #include "platform/key_table.h"
+#include "platform/mixer.h"
 #include "platform/video.h"
 
 extern "C" void stackRestore(uintptr_t pointer);  // the runtime's own setter of the stack pointer
@@ -297,7 +300,19 @@ EM_JS(int, WebOpenAudio, (int rate), {
     web.gain.connect(Module.audioTap);
     web.audioEnd = 0;      // in samples of the context's clock, so that pieces join without rounding
     web.audioStalls = 0;
-    return 1;
+    const node = Module.audioNode;   // the audio thread's mixer, when the page could make one
+    if (!node) return 1;
+    web.audioNode = node;
+    web.samplesSent = new Map();
+    web.blocksPlayed = [];
+    node.port.onmessage = (event) => {
+        const m = event.data;
+        if (m.op === 'played') web.blocksPlayed.push(m.block);
+        else if (m.op === 'stall') web.audioStalls = m.stalls;
+        else if (web.onAudioMessage) web.onAudioMessage(m);   // the measuring scripts listen here
+    };
+    node.connect(web.gain);
+    return 2;
 });
 
 // Samples queued but not yet played.
@@ -330,6 +345,11 @@ EM_JS(void, WebQueueAudio, (const int16_t* samples, int count, int rate), {
 
 EM_JS(void, WebCloseAudio, (), {
     const web = Module.web;
+    if (web.audioNode) {
+        web.audioNode.port.onmessage = null;
+        web.audioNode.disconnect();
+    }
+    web.audioNode = Module.audioNode = null;   // a game played again makes its own
     if (web.gain) web.gain.disconnect();
     web.gain = null;
 });
@@ -346,9 +366,96 @@ EM_JS(void, WebEnded, (int code, int heapInUse), {
     throw 'unwind';
 });
 
+// The audio thread's mixer (the page made its AudioWorkletNode, Module.audioNode, before main began). Each
+// voice's samples go over once, the first time they are played; the blocks go over whole as they are queued.
+EM_JS(void, WebRemoteStartVoice, (uint32_t handle, int owner, int extra, const int16_t* samples, int count,
+                                  uint32_t rate, int gain, int loop), {
+    const web = Module.web, key = samples + ':' + count;
+    const message = {op: 'start', handle, owner, extra, key, count, rate, gain, loop};
+    if (!web.samplesSent.has(key)) {
+        web.samplesSent.set(key, owner);
+        message.samples = HEAP16.slice(samples >> 1, (samples >> 1) + count);
+    }
+    web.audioNode.port.postMessage(message);
+});
+EM_JS(void, WebRemoteStopVoice, (int owner, int extra, uint32_t handle), {
+    Module.web.audioNode.port.postMessage({op: 'stop', owner, extra, handle});
+});
+EM_JS(void, WebRemoteSetVoiceGain, (uint32_t handle, int gain), {
+    Module.web.audioNode.port.postMessage({op: 'gain', handle, gain});
+});
+EM_JS(void, WebRemoteReleaseVoices, (int owner), {
+    const web = Module.web;
+    web.samplesSent.forEach((from, key) => { if (from === owner) web.samplesSent.delete(key); });
+    web.audioNode.port.postMessage({op: 'release', owner});
+});
+EM_JS(void, WebRemoteBlocks, (int op, int block, const int16_t* samples, int count), {
+    const web = Module.web;
+    if (op === 0) web.blocksPlayed = [];
+    const message = {op: ['open', 'queue', 'resume', 'close'][op]};
+    if (op === 1) Object.assign(message, {block, samples: HEAP16.slice(samples >> 1, (samples >> 1) + count)});
+    web.audioNode.port.postMessage(message);
+    if (op === 3) web.blocksPlayed = [];
+});
+// The oldest block the audio thread reported played and the module has not taken yet, or -1.
+EM_JS(int, WebRemoteTakePlayed, (), {
+    const played = Module.web.blocksPlayed;
+    return played && played.length ? played.shift() : -1;
+});
+
+constexpr int REMOTE_BLOCKS_MOST = 4;  // queued and not yet reported, as the main thread's stream allows
+void (*blocksDone)(void* user, int block);
+void* blocksUser;
+bool blocksOpen;
+int blocksOut;                         // blocks sent and not yet reported back
+
+void RemoteStartVoice(uintptr_t handle, int owner, bool extra, const int16_t* samples, int count, uint32_t rate,
+                      int gain, bool loop) {
+    WebRemoteStartVoice(uint32_t(handle), owner, extra, samples, count, rate, gain, loop);
+}
+void RemoteStopVoice(int owner, bool extra, uintptr_t handle) { WebRemoteStopVoice(owner, extra, uint32_t(handle)); }
+void RemoteSetVoiceGain(uintptr_t handle, int gain) { WebRemoteSetVoiceGain(uint32_t(handle), gain); }
+
+bool RemoteOpenBlocks(void (*done)(void* user, int block), void* user) {
+    if (blocksOpen || !done) return false;
+    blocksOpen = true;
+    blocksDone = done;
+    blocksUser = user;
+    blocksOut = 0;
+    WebRemoteBlocks(0, 0, nullptr, 0);
+    return true;
+}
+bool RemoteQueueBlock(int block, const int16_t* samples, int count) {
+    if (!blocksOpen || !samples || count <= 0 || blocksOut == REMOTE_BLOCKS_MOST) return false;
+    ++blocksOut;
+    WebRemoteBlocks(1, block, samples, count);
+    return true;
+}
+void RemoteResumeBlocks() {
+    if (blocksOpen) WebRemoteBlocks(2, 0, nullptr, 0);
+}
+void RemoteCloseBlocks() {
+    if (!blocksOpen) return;
+    blocksOpen = false;
+    WebRemoteBlocks(3, 0, nullptr, 0);
+}
+
+const RemoteMixer WEB_MIXER = {RemoteStartVoice, RemoteStopVoice, RemoteSetVoiceGain, WebRemoteReleaseVoices,
+                               {RemoteOpenBlocks, RemoteQueueBlock, RemoteResumeBlocks, RemoteCloseBlocks}};
+bool mixingRemotely;
+
+// Hands the blocks the audio thread has played to the tune, which renders them afresh and queues them again.
+void ReportPlayedBlocks() {
+    for (int block; blocksOpen && (block = WebRemoteTakePlayed()) >= 0;) {
+        if (blocksOut > 0) --blocksOut;
+        blocksDone(blocksUser, block);
+    }
+}
+
 // Tops the audio queue up to its lead. The tune's played blocks are reported, and rendered afresh, inside
 // the mix call (BackendMixesOnFrameLoop).
 void FeedAudio() {
+    if (mixingRemotely) return ReportPlayedBlocks();
     if (!audioMix) return;
     const int64_t now = BackendTicks();
     if (lastFeed != 0) {
@@ -492,16 +599,24 @@ void BackendExit(int code) {
 }
 
 bool BackendOpenAudio(void (*mix)(void*, int16_t*, int), void* user, std::string& error) {
-    if (!WebOpenAudio(AUDIO_RATE)) {
+    const int way = WebOpenAudio(AUDIO_RATE);
+    if (way == 0) {
         error = "the page has no Web Audio context at 44100 Hz";
         return false;
     }
+    mixingRemotely = way == 2;
+    if (mixingRemotely) SetRemoteMixer(&WEB_MIXER);
     audioMix = mix;
     audioUser = user;
     return true;
 }
 
 void BackendCloseAudio() {
+    if (mixingRemotely) {
+        RemoteCloseBlocks();
+        SetRemoteMixer(nullptr);
+        mixingRemotely = false;
+    }
     audioMix = nullptr;
     audioUser = nullptr;
     WebCloseAudio();

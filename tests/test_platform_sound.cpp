@@ -17,6 +17,7 @@
 #include "platform/headless.h"
 #include "platform/mixer.h"
 #include "platform/sound.h"
+#include "tune/audio_stream.h"
 
 namespace {
 
@@ -196,6 +197,98 @@ TEST_F(Sound, LoadingWalksChunksAndRefusesWhatItCannotRead) {
     StopSoundEffect(103);
     StopSoundVoice(103, 1);
     SetSoundEffectVolume(103, 50);
+}
+
+// The page's audio thread mixes with a mirror of this mixer: it is sent what the sound effects do and replays
+// it with StartVoiceAs and the rest. Whatever it is sent, replayed at the same points of the output, must
+// sound exactly as the mixer here does on its own; meanwhile nothing is mixed here.
+struct MirrorCall {
+    char what;                         // s start, x stop, g gain, r release, p the output pumped this far
+    uintptr_t handle;
+    int owner, count, gain;
+    bool extra, loop;
+    std::vector<int16_t> samples;      // copied as they were sent: the sound may be gone by the replay
+    uint32_t rate;
+};
+std::vector<MirrorCall> mirrorCalls;
+int mirrorBlocksOpened;
+
+const RemoteMixer RECORDING = {
+    [](uintptr_t handle, int owner, bool extra, const int16_t* samples, int count, uint32_t rate, int gain, bool loop) {
+        mirrorCalls.push_back({'s', handle, owner, count, gain, extra, loop, {samples, samples + count}, rate});
+    },
+    [](int owner, bool extra, uintptr_t handle) { mirrorCalls.push_back({'x', handle, owner, 0, 0, extra, false, {}, 0}); },
+    [](uintptr_t handle, int gain) { mirrorCalls.push_back({'g', handle, 0, 0, gain, false, false, {}, 0}); },
+    [](int owner) { mirrorCalls.push_back({'r', 0, owner, 0, 0, false, false, {}, 0}); },
+    {[](void (*)(void*, int), void*) { return ++mirrorBlocksOpened, true; }, [](int, const int16_t*, int) { return true; },
+     [] {}, [] {}},
+};
+
+// Sound effects at work: restarts of the main voice, extra voices beyond the mixer's slots, stops by stale and
+// live handles, a volume change, a reload. pump(frames) is called between the steps.
+template <class Pump>
+void PlayEffects(Pump pump) {
+    ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(5263, 130)));
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(60, 140)));
+    StartSoundEffect(SOUND_LAUNCH);
+    const uintptr_t first = StartSoundEffectEx(SOUND_BLAST, 2);
+    pump(700);
+    StartSoundEffect(SOUND_LAUNCH);
+    for (int i = 0; i < 80; ++i) StartSoundEffectEx(SOUND_BLAST, 2 | 1);
+    const uintptr_t looping = StartSoundEffectEx(SOUND_BLAST, 2 | 1);
+    pump(300);
+    StopSoundVoice(SOUND_BLAST, first);
+    StopSoundVoice(SOUND_BLAST, looping);
+    SetSoundEffectVolume(SOUND_LAUNCH, 40);
+    pump(900);
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(600, 120)));
+    StartSoundEffectEx(SOUND_BLAST, 2);
+    pump(2000);
+}
+
+TEST_F(Sound, AMirroredMixerPlaysExactlyWhatThisOneWould) {
+    std::vector<int16_t> local;
+    PlayEffects([&](int frames) {
+        const std::vector<int16_t> part = Pump(frames);
+        local.insert(local.end(), part.begin(), part.end());
+    });
+    ShutdownSoundEffects();
+
+    mirrorCalls.clear();
+    mirrorBlocksOpened = 0;
+    SetRemoteMixer(&RECORDING);
+    ASSERT_NE(InitSoundEffects(), 0);
+    ASSERT_TRUE(OpenOutput());                          // the tune goes to the remote's block stream too
+    EXPECT_EQ(mirrorBlocksOpened, 1);
+    CloseOutput();
+    std::vector<int16_t> unmixed;
+    PlayEffects([&](int frames) {
+        mirrorCalls.push_back({'p', 0, 0, frames, 0, false, false, {}, 0});
+        const std::vector<int16_t> part = Pump(frames);
+        unmixed.insert(unmixed.end(), part.begin(), part.end());
+    });
+    EXPECT_EQ(Highest(unmixed), 0);
+    EXPECT_EQ(*std::min_element(unmixed.begin(), unmixed.end()), 0);
+    SetRemoteMixer(nullptr);
+
+    // The mirror's side, on the same mixer.
+    std::vector<int16_t> mirrored;
+    for (const MirrorCall& c : mirrorCalls) {
+        switch (c.what) {
+            case 's': StartVoiceAs(c.handle, c.owner, c.extra, c.samples.data(), c.count, c.rate, c.gain, c.loop); break;
+            case 'x': StopVoice(c.owner, c.extra, c.handle); break;
+            case 'g': SetVoiceGain(c.handle, c.gain); break;
+            case 'r': ReleaseVoices(c.owner); break;
+            case 'p': {
+                const std::vector<int16_t> part = Pump(c.count);
+                mirrored.insert(mirrored.end(), part.begin(), part.end());
+                break;
+            }
+        }
+    }
+    ASSERT_EQ(mirrored.size(), local.size());
+    EXPECT_GT(Highest(local), 0);
+    for (size_t f = 0; f < local.size(); ++f) ASSERT_EQ(mirrored[f], local[f]) << f;
 }
 
 // The tune's side: blocks reported on the device's worker, in order, and never after close.

@@ -1,9 +1,9 @@
 // Puts the web page together, as the build's last step:
 //   node make-site.mjs <module dir> <icon dir> <licence> <version> <site dir> <zip> <cmake>
-// The loader and the module carry a hash of their bytes in their names, and so do the icons, so that a host's
-// cache or the page's own offline copy never pairs a new page with an old module. index.html, the manifest
-// and the service worker keep their names: they are what a visit asks for first. The zip holds the site as
-// a game host takes it, index.html at its top.
+// The loader and the modules carry a hash of their bytes in their names, and so do the audio thread's script
+// and the icons, so that a host's cache or the page's own offline copy never pairs a new page with an old
+// module. index.html, the manifest and the service worker keep their names: they are what a visit asks for
+// first. The zip holds the site as a game host takes it, index.html at its top.
 import {createHash} from 'node:crypto';
 import {execFileSync} from 'node:child_process';
 import {copyFileSync, mkdirSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
@@ -42,6 +42,13 @@ const loader = refer(readFileSync(join(moduleDir, 'vexed-drifts.js'), 'utf8'),
 names['vexed-drifts.js'] = hashed('vexed-drifts.js', loader);
 files[names['vexed-drifts.js']] = Buffer.from(loader);
 
+// The audio thread's script and its module, which the page hands it.
+for (const [name, bytes] of [['audio-worklet.js', readFileSync(join(here, 'audio-worklet.js'))],
+                             ['vexed-drifts-audio.wasm', readFileSync(join(moduleDir, 'vexed-drifts-audio.wasm'))]]) {
+  names[name] = hashed(name, bytes);
+  files[names[name]] = bytes;
+}
+
 for (const size of [32, 180, 192, 512]) {
   const icon = readFileSync(join(iconDir, `${size}x${size}`, 'apps', 'vexed-drifts.png'));
   names[`icon-${size}.png`] = hashed(`icon-${size}.png`, icon);
@@ -64,7 +71,8 @@ files['manifest.webmanifest'] = Buffer.from(JSON.stringify({
   icons: [192, 512].map((size) => ({src: names[`icon-${size}.png`], sizes: `${size}x${size}`, type: 'image/png'})),
 }, null, 2) + '\n');
 const page = refer(readFileSync(join(here, 'index.html'), 'utf8'),
-                   Object.fromEntries(['vexed-drifts.js', 'icon-32.png', 'icon-180.png'].map((n) => [n, names[n]])),
+                   Object.fromEntries(['vexed-drifts.js', 'audio-worklet.js', 'vexed-drifts-audio.wasm', 'icon-32.png',
+                                       'icon-180.png'].map((n) => [n, names[n]])),
                    'index.html');
 files['index.html'] = Buffer.from(page);
 

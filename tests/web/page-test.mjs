@@ -20,9 +20,9 @@ const shoot = (page, name) => shots ? page.screenshot({path: join(shots, name)})
 
 // Measures in the page (or a frame), from the canvas. Colours are bytes R, G, B.
 const PROBES = () => {
-  const canvas = document.getElementById('screen');
-  const pixels = (x, y, w, h) =>
-    (window.Module && Module.web && Module.web.context || canvas.getContext('2d')).getImageData(x, y, w, h).data;
+  // Nothing is shown before the game opens its picture; a context taken here would keep it from its own.
+  const pixels = (x, y, w, h) => window.Module && Module.web && Module.web.context
+    ? Module.web.context.getImageData(x, y, w, h).data : new Uint8ClampedArray(w * h * 4);
   const count = (x, y, w, h, test) => {
     const d = pixels(x, y, w, h);
     let n = 0;
