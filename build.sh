@@ -149,6 +149,7 @@ case "$mode" in
         (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)  # playwright-core, into tests/web/node_modules
         node build-web/wasm_play_frame.js      # the renderer's speed in WebAssembly; fails if SIMD draws otherwise
         for t in platform_sprites shell_graphics; do node build-web/wasm_test_$t.js --gtest_brief=1; done  # the unit tests, SIMD spans against plain
+        node tests/web/worklet-test.mjs platform/web/audio-worklet.js build-web/module/vexed-drifts-audio.wasm  # the audio thread's side
         node tests/web/web-test.mjs build-web/site build-web/round2.png
         # WebKit, the engine of every browser on an iPhone: its MiniBrowser through WebKitWebDriver, on a virtual display.
         display=${WEB_TEST_DISPLAY:-}

@@ -24,7 +24,8 @@ extern "C" void stackRestore(uintptr_t pointer);  // the runtime's own setter of
 
 namespace {
 constexpr int AUDIO_RATE = 44100;
-// The audio queued ahead of the output: an effect is heard within the queue plus the output latency. It is
+// Where the page mixes on its main thread (it has no AudioWorklet), the audio queued ahead of the output: an
+// effect is heard within the queue plus the output latency. It is
 // kept short while the frames come steadily, and grows at once after a late one, so that a page that falls
 // behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back by 16 ms a second.
 constexpr int64_t LEAD_LEAST = 36000;                // microseconds
@@ -34,7 +35,8 @@ constexpr int64_t LEAD_EASE = 64;                    // steady feeds take 1/64 o
 constexpr int AUDIO_PIECES = 6;                      // a top-up is at least this part of the lead: every
                                                      // piece costs the page two audio nodes, so not too many;
                                                      // but the queue a gap finds is the lead less a piece
-constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued
+constexpr uint32_t LONGEST_NAP = 20;                 // ms; longer sleeps wake to keep the audio queued (or
+                                                     // to hand the tune its played blocks)
 
 void (*audioMix)(void*, int16_t*, int);
 void* audioUser;
@@ -367,7 +369,8 @@ EM_JS(void, WebEnded, (int code, int heapInUse), {
 });
 
 // The audio thread's mixer (the page made its AudioWorkletNode, Module.audioNode, before main began). Each
-// voice's samples go over once, the first time they are played; the blocks go over whole as they are queued.
+// voice's samples go over once, the first time they are played; the blocks go over whole as they are queued,
+// and come back (to be rendered afresh) as soon as their copy starts playing there.
 EM_JS(void, WebRemoteStartVoice, (uint32_t handle, int owner, int extra, const int16_t* samples, int count,
                                   uint32_t rate, int gain, int loop), {
     const web = Module.web, key = samples + ':' + count;
@@ -452,8 +455,9 @@ void ReportPlayedBlocks() {
     }
 }
 
-// Tops the audio queue up to its lead. The tune's played blocks are reported, and rendered afresh, inside
-// the mix call (BackendMixesOnFrameLoop).
+// Where the audio thread mixes, hands the tune the blocks played there. Elsewhere tops the main thread's
+// queue up to its lead; the tune's played blocks are reported, and rendered afresh, inside the mix call
+// (BackendMixesOnFrameLoop).
 void FeedAudio() {
     if (mixingRemotely) return ReportPlayedBlocks();
     if (!audioMix) return;

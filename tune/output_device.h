@@ -5,8 +5,9 @@
 #include <cstdint>
 
 struct OutputDevice {
-    // Opens the device paused. Each block that has finished playing is reported by done(user, block) on a
-    // thread of the device's own, never inside the audio callback, one report at a time. False: no device.
+    // Opens the device paused. Each block is reported by done(user, block) once the device is done with its
+    // samples (it has played them, or has started to play a copy of them), on a thread of the device's own,
+    // never inside the audio callback, one report at a time. False: no device.
     bool (*open)(void (*done)(void* user, int block), void* user);
     // Queues block 0 or 1 of count samples behind the blocks already queued; the samples stay untouched
     // by the device's owner until that block is reported. False when the device refuses it.

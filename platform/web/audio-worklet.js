@@ -1,14 +1,15 @@
 // The page's audio thread: runs the game's mixer (vexed-drifts-audio.wasm, from platform/web_audio_worklet.cpp)
-// and plays what it makes. The main thread sends every voice and tune block as a message (web_backend.cpp);
-// this side reports the blocks it has played, so that the tune renders them afresh, and counts the times the
-// tune ran dry (a stall: the main thread fell more than a block behind).
+// and plays what it makes. The main thread sends every voice and tune block as a message (web_backend.cpp).
+// Blocks are played from copies, so each is handed back to the tune (to be rendered afresh) as soon as it
+// starts playing here: with the tune's two blocks of 160 ms, the main thread may then fall up to 320 ms
+// behind before the tune runs dry. This side counts the times it did (a stall).
 class VexedDriftsAudio extends AudioWorkletProcessor {
   constructor(options) {
     super();
     this.waiting = [];      // messages that came before the module was ready
     this.samples = new Map();  // the main thread's samples by their key there: {at, owner}
-    this.blocks = [];       // per block: {at, count}, the copy queued last
-    this.queued = 0;        // blocks queued and not yet played
+    this.queue = [];        // the blocks queued, in their order: {block, at} (at: the copy), the first playing
+    this.handedBack = false;  // the first has been handed back
     this.playing = false;   // the block stream is open and resumed
     this.dry = false;
     this.stalls = 0;
@@ -48,18 +49,32 @@ class VexedDriftsAudio extends AudioWorkletProcessor {
         for (const [key, held] of this.samples)
           if (held.owner === m.owner) { mod.AudioFree(held.at); this.samples.delete(key); }
         break;
-      case 'open': mod.AudioOpenBlocks(); this.queued = 0; this.playing = false; break;
+      case 'open': this.dropBlocks(); mod.AudioOpenBlocks(); break;
       case 'queue': {
-        const old = this.blocks[m.block];
-        if (old) mod.AudioFree(old.at);  // played and reported: the stream no longer reads it
-        this.blocks[m.block] = {at: this.copy(m.samples), count: m.samples.length};
-        if (mod.AudioQueueBlock(m.block, this.blocks[m.block].at, m.samples.length)) ++this.queued;
+        const at = this.copy(m.samples);
+        if (mod.AudioQueueBlock(m.block, at, m.samples.length)) this.queue.push({block: m.block, at});
+        else mod.AudioFree(at);
         break;
       }
       case 'resume': mod.AudioResumeBlocks(); this.playing = true; this.dry = false; break;
-      case 'close': mod.AudioCloseBlocks(); this.queued = 0; this.playing = false; break;
+      case 'close': mod.AudioCloseBlocks(); this.dropBlocks(); break;
       case 'ping': this.port.postMessage({op: 'pong', sent: m.sent}); break;
     }
+    this.handBack();
+  }
+
+  dropBlocks() {
+    for (const {at} of this.queue) this.mod.AudioFree(at);
+    this.queue = [];
+    this.handedBack = false;
+    this.playing = false;
+  }
+
+  // The block now playing goes back to the tune, once.
+  handBack() {
+    if (!this.playing || this.handedBack || !this.queue.length) return;
+    this.handedBack = true;
+    this.port.postMessage({op: 'played', block: this.queue[0].block});
   }
 
   process(inputs, outputs) {
@@ -73,12 +88,14 @@ class VexedDriftsAudio extends AudioWorkletProcessor {
     this.mod.AudioMix(this.out, out.length);
     const mixed = new Int16Array(this.mod.memory.buffer, this.out, out.length);
     for (let i = 0; i < out.length; ++i) out[i] = mixed[i] / 32768;
-    for (let block; (block = this.mod.AudioTakePlayed()) >= 0;) {
-      --this.queued;
-      this.port.postMessage({op: 'played', block});
+    // A block played to its end is no longer read: its copy goes, and the next one plays.
+    while (this.mod.AudioTakePlayed() >= 0 && this.queue.length) {
+      this.mod.AudioFree(this.queue.shift().at);
+      this.handedBack = false;
     }
+    this.handBack();
     // The tune ran dry: counted once until it plays again.
-    const dry = this.playing && this.queued === 0;
+    const dry = this.playing && this.queue.length === 0;
     if (dry && !this.dry) this.port.postMessage({op: 'stall', stalls: ++this.stalls});
     this.dry = dry;
     return true;
