@@ -7,7 +7,8 @@
 //            thread mixes) plus the output's own latency
 //   webkit   frame rate in play, WebKit (MiniBrowser, needs DISPLAY) and Chromium taking turns
 //   profile  where the main thread's time goes in play at 4x: a sampled profile by function
-// MEASURE_PRESENTING=webgl, offscreen or 2d overrides the page's choice of canvas; MEASURE_RATES=4,6 picks the rates.
+// MEASURE_PRESENTING=webgl, offscreen or 2d overrides the page's choice of canvas; MEASURE_RATES=4,6 picks the rates;
+// MEASURE_MIXING=main mixes the sound on the main thread, as a page without an AudioWorklet does.
 import {chromium} from 'playwright-core';
 import {serve} from '../../platform/web/serve.mjs';
 import {PROBES} from './probes.mjs';
@@ -57,6 +58,8 @@ async function startGame(page) {
   await page.waitForFunction(() => typeof Module === 'object' && typeof Module.callMain === 'function', null, {timeout: 60000});
   await page.evaluate(PROBES);
   if (process.env.MEASURE_PRESENTING) await page.evaluate(way => { Module.presenting = way; }, process.env.MEASURE_PRESENTING);
+  // As a page without an AudioWorklet: the main thread mixes.
+  if (process.env.MEASURE_MIXING === 'main') await page.evaluate(() => { window.AudioWorkletNode = undefined; });
   await page.mouse.click(200, 200);
   await page.waitForFunction(() => { const t = window.probes.titlePage(); return t.logo > 800; }, null, {timeout: 60000, polling: 100});
   await page.keyboard.down('ControlLeft');
