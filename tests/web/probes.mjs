@@ -10,8 +10,9 @@ export const PROBES = () => {
   const copyContext = copy.getContext('2d', {willReadFrequently: true});
   const read = (x, y, w, h) => {
     const web = Module.web;
-    // Nothing is shown before the game opens its picture; a context taken here would keep it from its own.
-    if (!web || !(web.gl || web.context)) return new Uint8ClampedArray(w * h * 4);
+    // Nothing is shown before the game opens its picture (a context taken here would keep it from its own),
+    // nor once it has ended: the canvas, hidden then, still holds the last frame.
+    if (!web || !web.running || !(web.gl || web.context)) return new Uint8ClampedArray(w * h * 4);
     if (!web.gl) return web.context.getImageData(x, y, w, h).data;
     copyContext.drawImage(canvas, x, y, w, h, 0, 0, w, h);
     return copyContext.getImageData(0, 0, w, h).data;
