@@ -25,9 +25,9 @@ extern "C" void stackRestore(uintptr_t pointer);  // the runtime's own setter of
 namespace {
 constexpr int AUDIO_RATE = 44100;
 // Where the page mixes on its main thread (it has no AudioWorklet), the audio queued ahead of the output: an
-// effect is heard within the queue plus the output latency. It is
-// kept short while the frames come steadily, and grows at once after a late one, so that a page that falls
-// behind now and then (a busy or slow machine) keeps its sound whole; it shrinks back by 16 ms a second.
+// effect is heard within the queue plus the output latency. It is kept short while the frames come steadily,
+// and grows at once after a late one, so that a page that falls behind now and then (a busy or slow machine)
+// keeps its sound whole; it shrinks back by 16 ms a second.
 constexpr int64_t LEAD_LEAST = 36000;                // microseconds
 constexpr int64_t LEAD_MOST = 250000;
 constexpr int64_t LEAD_MARGIN = 20000;               // beyond the longest recent gap between two feeds
@@ -307,9 +307,12 @@ EM_JS(int, WebOpenAudio, (int rate), {
     web.audioNode = node;
     web.samplesSent = new Map();
     web.blocksPlayed = [];
+    web.blockStream = 0;
     node.port.onmessage = (event) => {
         const m = event.data;
-        if (m.op === 'played') web.blocksPlayed.push(m.block);
+        if (m.op === 'played') {
+            if (m.stream === web.blockStream) web.blocksPlayed.push(m.block);
+        }
         else if (m.op === 'stall') web.audioStalls = m.stalls;
         else if (web.onAudioMessage) web.onAudioMessage(m);   // the measuring scripts listen here
     };
@@ -394,8 +397,11 @@ EM_JS(void, WebRemoteReleaseVoices, (int owner), {
 });
 EM_JS(void, WebRemoteBlocks, (int op, int block, const int16_t* samples, int count), {
     const web = Module.web;
-    if (op === 0) web.blocksPlayed = [];
-    const message = {op: ['open', 'queue', 'resume', 'close'][op]};
+    if (op === 0) {
+        web.blocksPlayed = [];
+        ++web.blockStream;   // what the audio thread reports of a stream closed before is no longer wanted
+    }
+    const message = {op: ['open', 'queue', 'resume', 'close'][op], stream: web.blockStream};
     if (op === 1) Object.assign(message, {block, samples: HEAP16.slice(samples >> 1, (samples >> 1) + count)});
     web.audioNode.port.postMessage(message);
     if (op === 3) web.blocksPlayed = [];

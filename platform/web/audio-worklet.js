@@ -49,7 +49,7 @@ class VexedDriftsAudio extends AudioWorkletProcessor {
         for (const [key, held] of this.samples)
           if (held.owner === m.owner) { mod.AudioFree(held.at); this.samples.delete(key); }
         break;
-      case 'open': this.dropBlocks(); mod.AudioOpenBlocks(); break;
+      case 'open': this.dropBlocks(); mod.AudioOpenBlocks(); this.stream = m.stream; break;
       case 'queue': {
         const at = this.copy(m.samples);
         if (mod.AudioQueueBlock(m.block, at, m.samples.length)) this.queue.push({block: m.block, at});
@@ -74,7 +74,7 @@ class VexedDriftsAudio extends AudioWorkletProcessor {
   handBack() {
     if (!this.playing || this.handedBack || !this.queue.length) return;
     this.handedBack = true;
-    this.port.postMessage({op: 'played', block: this.queue[0].block});
+    this.port.postMessage({op: 'played', block: this.queue[0].block, stream: this.stream});
   }
 
   process(inputs, outputs) {

@@ -37,7 +37,7 @@ const ramp = (from, n) => Int16Array.from({length: n}, (_, i) => from + i);
 {
   const {w, send, play, handedBack} = await worklet();
   check('the module comes up', w.sent.some((m) => m.op === 'ready'));
-  send({op: 'open'});
+  send({op: 'open', stream: 5});
   send({op: 'queue', block: 0, samples: ramp(0, 300)});
   send({op: 'queue', block: 1, samples: ramp(300, 300)});
   const before = play(2);
@@ -49,8 +49,9 @@ const ramp = (from, n) => Int16Array.from({length: n}, (_, i) => from + i);
   send({op: 'queue', block: 0, samples: ramp(600, 300)});   // the tune renders block 0 afresh as it is handed back
   out = out.concat(play(4));             // 896 in all: to 600 the first two, then the third
   const third = handedBack();
-  check('each block goes back to the tune as it starts, in order', first.join() === '0' && second.join() === '0,1' &&
-    third.join() === '0,1,0', `${first} / ${second} / ${third}`);
+  check('each block goes back to the tune as it starts, in order, named with its stream', first.join() === '0' &&
+    second.join() === '0,1' && third.join() === '0,1,0' && w.sent.every((m) => m.op !== 'played' || m.stream === 5),
+    `${first} / ${second} / ${third}`);
   const wrong = out.findIndex((x, i) => x !== i);   // the three ramps join into one
   check('the blocks play whole and in order', out.length === 896 && wrong < 0, `first wrong sample at ${wrong}`);
   const stallsBefore = w.sent.filter((m) => m.op === 'stall').length;
