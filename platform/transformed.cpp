@@ -924,6 +924,8 @@ typedef double BoundPair __attribute__((vector_size(16)));
 inline BoundPair Larger(BoundPair a, BoundPair b) {
 #ifdef VD_AVX2_SPANS
     return _mm_max_pd(a, b);
+#elif defined(VD_WASM_SPANS)
+    return BoundPair(wasm_f64x2_pmax(v128_t(b), v128_t(a)));  // b < a ? a : b, which V8 makes one maxpd
 #else
     return a > b ? a : b;
 #endif
@@ -931,11 +933,33 @@ inline BoundPair Larger(BoundPair a, BoundPair b) {
 inline BoundPair Smaller(BoundPair a, BoundPair b) {
 #ifdef VD_AVX2_SPANS
     return _mm_min_pd(a, b);
+#elif defined(VD_WASM_SPANS)
+    return BoundPair(wasm_f64x2_pmin(v128_t(b), v128_t(a)));  // a < b ? a : b
 #else
     return a < b ? a : b;
 #endif
 }
 typedef int32_t WholePair __attribute__((vector_size(8)));
+
+// Both lanes truncated to whole numbers; each must lie within int32.
+inline WholePair Truncate(BoundPair value) {
+#ifdef VD_WASM_SPANS
+    const v128_t whole = wasm_i32x4_trunc_sat_f64x2_zero(v128_t(value));  // one conversion for the pair
+    return WholePair{wasm_i32x4_extract_lane(whole, 0), wasm_i32x4_extract_lane(whole, 1)};
+#else
+    return __builtin_convertvector(value, WholePair);
+#endif
+}
+
+// Both lanes rounded up to whole numbers; each must lie within int32.
+inline WholePair RoundUp(BoundPair value) {
+#ifdef VD_WASM_SPANS
+    return Truncate(BoundPair(wasm_f64x2_ceil(v128_t(value))));
+#else
+    const WholePair whole = __builtin_convertvector(value, WholePair);
+    return whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < value, WholePair);
+#endif
+}
 
 // The eight bounds of VisibleRows as four pairs, moved on by one row at a time. Each step rounds once:
 // over a screen's rows that drifts by less than 1e-6 texel, well within what SLACK leaves.
@@ -959,8 +983,7 @@ struct ClipLines {
         const BoundPair even = {lefts[0], rights[0]}, odd = {lefts[1], rights[1]};
         const BoundPair lowest = {-1e9, -1e9}, highest = {1e9, 1e9};
         const BoundPair ends = Smaller(Larger(Larger(even, odd), lowest), highest);
-        const WholePair whole = __builtin_convertvector(ends, WholePair);
-        const WholePair rounded = whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < ends, WholePair);
+        const WholePair rounded = RoundUp(ends);
         left = std::max(left, int64_t(rounded[0]));
         right = std::min(right, -int64_t(rounded[1]));
     }
@@ -989,8 +1012,9 @@ void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup,
         texel *= 65536.0;
         texel = Smaller(highest, Larger(lowest, texel));  // a value that is not a number stays one
         const uint32_t skipped = uint32_t(left - start);
+        const WholePair first = Truncate(texel);
         spans[spanCount++] = {back + row * SCREEN_WIDTH + left, int(right - left + 1),
-                              uint32_t(int32_t(texel[0])) + skipped * setup.stepX, uint32_t(int32_t(texel[1])) + skipped * setup.stepY};
+                              uint32_t(first[0]) + skipped * setup.stepX, uint32_t(first[1]) + skipped * setup.stepY};
     }
     fill(setup, spans, spanCount);
 }
