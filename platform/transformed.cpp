@@ -944,7 +944,8 @@ typedef int32_t WholePair __attribute__((vector_size(8)));
 // Both lanes truncated to whole numbers; each must lie within int32.
 inline WholePair Truncate(BoundPair value) {
 #ifdef VD_WASM_SPANS
-    const v128_t whole = wasm_i32x4_trunc_sat_f64x2_zero(v128_t(value));  // one conversion for the pair
+    // One conversion for the pair (which the compiler would otherwise split into two scalar ones).
+    const v128_t whole = Opaque(wasm_i32x4_trunc_sat_f64x2_zero(v128_t(value)));
     return WholePair{wasm_i32x4_extract_lane(whole, 0), wasm_i32x4_extract_lane(whole, 1)};
 #else
     return __builtin_convertvector(value, WholePair);
