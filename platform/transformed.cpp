@@ -608,35 +608,45 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
                           wasm_i16x8_splat(int16_t(setup.destinationLoss))};
     const uint32_t* const top = setup.texels + setup.stride + 1;  // the texel at row 0, column 0
     const uint32_t* const bottom = top + setup.stride;
+    // The pixels at target whose lanes sample at the offsets in at and the coordinates x, y: all four,
+    // or the first count (1..3) of them.
+    const auto group = [&](uint32_t* target, v128_t at, v128_t x, v128_t y, int count) {
+        v128_t a, b, c, d;
+        LoadTexels4(top, at, a, b);
+        LoadTexels4(bottom, at, c, d);
+        const v128_t visible = Visible4(a, b, c, d);
+        if (Transparent4(visible)) return;
+        const Source4 source = Bilinear4(a, b, c, d, x, y, k);
+        if (count >= 4)
+            wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
+        else
+            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
+    };
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
         int count = span->count;
         if (SpanInBand(setup, *span)) {
-            // Every pixel samples within the band: whole groups first, then the last one to three pixels,
-            // whose lanes past the end may leave the band and so read the transparent texels.
+            // Every pixel samples within the band: whole groups first, then the last one to three pixels.
             v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx)), laneX);
             v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty)), laneY);
-            for (; count >= 4; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
-                const v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
-                v128_t a, b, c, d;
-                LoadTexels4(top, at, a, b);
-                LoadTexels4(bottom, at, c, d);
-                const v128_t visible = Visible4(a, b, c, d);
-                if (Transparent4(visible)) continue;
-                const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
-            }
+            for (; count >= 4; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY))
+                group(target, wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16)), x, y, 4);
             if (count == 0) continue;
-            const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
-            v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
-            at = wasm_v128_bitselect(at, blank, tail);
-            v128_t a, b, c, d;
-            LoadTexels4(top, at, a, b);
-            LoadTexels4(bottom, at, c, d);
-            const v128_t visible = Visible4(a, b, c, d);
-            if (Transparent4(visible)) continue;
-            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
+            // In a span of four pixels or more, its last four as a whole group, with the lanes of the pixels
+            // already drawn pointed at the transparent texels, so that the blend gives them back as they
+            // are. In a shorter one, the lanes past its end point there (they may leave the band).
+            v128_t skip;
+            if (span->count >= 4) {
+                const int drawn = 4 - count;
+                target -= drawn, count = 4;
+                x = wasm_i32x4_sub(x, wasm_i32x4_splat(int32_t(uint32_t(drawn) * setup.stepX)));
+                y = wasm_i32x4_sub(y, wasm_i32x4_splat(int32_t(uint32_t(drawn) * setup.stepY)));
+                skip = wasm_i32x4_gt(wasm_i32x4_splat(drawn), lane);
+            } else {
+                skip = wasm_i32x4_le(wasm_i32x4_splat(count), lane);
+            }
+            const v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
+            group(target, wasm_v128_bitselect(blank, at, skip), x, y, count);
             continue;
         }
         // Texel coordinates biased as in FillSpans8, so that the band test is one signed comparison;
@@ -652,17 +662,7 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
             if (wasm_i32x4_bitmask(valid) == 0) continue;
             const v128_t row = wasm_i32x4_shr(wasm_i32x4_sub(y, unbias), 16);
             const v128_t column = wasm_i32x4_shr(wasm_i32x4_sub(x, unbias), 16);
-            const v128_t at = wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid);
-            v128_t a, b, c, d;
-            LoadTexels4(top, at, a, b);
-            LoadTexels4(bottom, at, c, d);
-            const v128_t visible = Visible4(a, b, c, d);
-            if (Transparent4(visible)) continue;
-            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-            if (count >= 4)
-                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
-            else
-                StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
+            group(target, wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid), x, y, count);
         }
     }
 }
