@@ -66,6 +66,9 @@ TransformedSprite* Find(int id) {
 // sums of four such lanes times weights up to 256 stay within their lanes.
 constexpr uint64_t WIDE_LOW_BYTES = 0x00FF00FF00FF00FFull;
 uint64_t Widen(uint32_t colour) { return (colour & LOW_BYTES) | (uint64_t(colour & ~LOW_BYTES) << 24); }
+// The three colour bytes widened, coverage 0: one multiply puts a copy of them 24 bits up, beside the
+// original without overlapping it, and the mask keeps every other byte of the two.
+uint64_t WidenColour(uint32_t colour) { return (uint64_t(colour & COLOUR_BYTES) * 0x1000001u) & WIDE_LOW_BYTES; }
 uint32_t Narrow(uint64_t wide) { return uint32_t(wide & LOW_BYTES) | uint32_t(wide >> 24 & ~LOW_BYTES); }
 
 const uint32_t* Texels(SpritePicture& picture) {
@@ -170,7 +173,7 @@ inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sour
     const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
     const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
     const uint64_t source = ((a * wa + b * wb + c * wc + d * wd) >> 8) & WIDE_LOW_BYTES;
-    const uint64_t destination = Widen(*target);
+    const uint64_t destination = WidenColour(*target);  // its coverage would not be written back
     uint64_t sum;
     if constexpr (Mode == BLEND_ADD_FULL) {
         sum = destination + source;
