@@ -69,7 +69,10 @@ uint64_t Widen(uint32_t colour) { return (colour & LOW_BYTES) | (uint64_t(colour
 // The three colour bytes widened, coverage 0: one multiply puts a copy of them 24 bits up, beside the
 // original without overlapping it, and the mask keeps every other byte of the two.
 uint64_t WidenColour(uint32_t colour) { return (uint64_t(colour & COLOUR_BYTES) * 0x1000001u) & WIDE_LOW_BYTES; }
-uint32_t Narrow(uint64_t wide) { return uint32_t(wide & LOW_BYTES) | uint32_t(wide >> 24 & ~LOW_BYTES); }
+// The colour bytes of a widened colour (lanes 0..255) back in their places, coverage 0: the multiply
+// adds a copy 24 bits up, which puts blue, green and red side by side in bits 24..47 of the sum, with
+// nothing else overlapping them.
+uint32_t NarrowColour(uint64_t wide) { return uint32_t(((wide & 0x000000FF00FF00FFull) * 0x1000001u) >> 24); }
 
 const uint32_t* Texels(SpritePicture& picture) {
     if (picture.texelsBuilt && picture.texelVersion == picture.version) return picture.texels.data();
@@ -183,7 +186,7 @@ inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sour
         const uint64_t loss = ((source >> 48) * destinationLoss) >> 8;
         sum = ((destination * (256 - loss) >> 8) & WIDE_LOW_BYTES) + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
     }
-    *target = Narrow(CapWide(sum)) & COLOUR_BYTES;
+    *target = NarrowColour(CapWide(sum));
 }
 
 // The pixels of a span; InBand when every pixel samples within the band (two pixels a turn then), else
