@@ -170,8 +170,8 @@ inline uint64_t CapWide(uint64_t sum) {
 template <BlendMode Mode>
 inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sourceWeight, uint64_t destinationLoss,
                           uint32_t* target, uint32_t tx, uint32_t ty) {
-    const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
-    const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
+    const intptr_t at = intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
+    const uint64_t a = texels[at], b = texels[at + 1], c = texels[at + stride], d = texels[at + stride + 1];
     if ((a | b | c | d) == 0) return;
     const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
     const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
