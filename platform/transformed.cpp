@@ -66,13 +66,7 @@ TransformedSprite* Find(int id) {
 // sums of four such lanes times weights up to 256 stay within their lanes.
 constexpr uint64_t WIDE_LOW_BYTES = 0x00FF00FF00FF00FFull;
 uint64_t Widen(uint32_t colour) { return (colour & LOW_BYTES) | (uint64_t(colour & ~LOW_BYTES) << 24); }
-// The three colour bytes widened, coverage 0: one multiply puts a copy of them 24 bits up, beside the
-// original without overlapping it, and the mask keeps every other byte of the two.
-uint64_t WidenColour(uint32_t colour) { return (uint64_t(colour & COLOUR_BYTES) * 0x1000001u) & WIDE_LOW_BYTES; }
-// The colour bytes of a widened colour (lanes 0..255) back in their places, coverage 0: the multiply
-// adds a copy 24 bits up, which puts blue, green and red side by side in bits 24..47 of the sum, with
-// nothing else overlapping them.
-uint32_t NarrowColour(uint64_t wide) { return uint32_t(((wide & 0x000000FF00FF00FFull) * 0x1000001u) >> 24); }
+uint32_t Narrow(uint64_t wide) { return uint32_t(wide & LOW_BYTES) | uint32_t(wide >> 24 & ~LOW_BYTES); }
 
 const uint32_t* Texels(SpritePicture& picture) {
     if (picture.texelsBuilt && picture.texelVersion == picture.version) return picture.texels.data();
@@ -170,13 +164,13 @@ inline uint64_t CapWide(uint64_t sum) {
 template <BlendMode Mode>
 inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sourceWeight, uint64_t destinationLoss,
                           uint32_t* target, uint32_t tx, uint32_t ty) {
-    const intptr_t at = intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
-    const uint64_t a = texels[at], b = texels[at + 1], c = texels[at + stride], d = texels[at + stride + 1];
+    const uint64_t* texel = texels + intptr_t(int32_t(ty) >> 16) * stride + (int32_t(tx) >> 16);
+    const uint64_t a = texel[0], b = texel[1], c = texel[stride], d = texel[stride + 1];
     if ((a | b | c | d) == 0) return;
     const uint32_t fx = (tx >> 8) & 0xFF, fy = (ty >> 8) & 0xFF;
     const uint32_t wd = (fx * fy) >> 8, wb = fx - wd, wc = fy - wd, wa = 256 - fx - fy + wd;
     const uint64_t source = ((a * wa + b * wb + c * wc + d * wd) >> 8) & WIDE_LOW_BYTES;
-    const uint64_t destination = WidenColour(*target);  // its coverage would not be written back
+    const uint64_t destination = Widen(*target);
     uint64_t sum;
     if constexpr (Mode == BLEND_ADD_FULL) {
         sum = destination + source;
@@ -186,7 +180,7 @@ inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sour
         const uint64_t loss = ((source >> 48) * destinationLoss) >> 8;
         sum = ((destination * (256 - loss) >> 8) & WIDE_LOW_BYTES) + ((source * sourceWeight >> 8) & WIDE_LOW_BYTES);
     }
-    *target = NarrowColour(CapWide(sum));
+    *target = Narrow(CapWide(sum)) & COLOUR_BYTES;
 }
 
 // The pixels of a span; InBand when every pixel samples within the band (two pixels a turn then), else
