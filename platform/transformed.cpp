@@ -507,7 +507,7 @@ inline v128_t Opaque(v128_t v) {
 }
 
 struct Constants4 {
-    v128_t low, full, colourBytes, sourceWeight, destinationLoss;
+    v128_t low, full, coverageByte, sourceWeight, destinationLoss;
 };
 
 // The fraction of each lane's 16.16 coordinate (its byte 1) in both 16-bit halves of the lane.
@@ -577,7 +577,7 @@ inline v128_t Blend4(v128_t destination, const Source4& source, v128_t visible, 
         result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low),
                                     Scale4(source, k.sourceWeight, k.low));
     }
-    return wasm_v128_andnot(result, wasm_v128_andnot(visible, k.colourBytes));
+    return wasm_v128_andnot(result, wasm_v128_and(visible, k.coverageByte));  // one pandn in V8
 }
 
 // The first count (1..3) pixels at target, the rest zero; and writing them back.
@@ -604,39 +604,49 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
     const v128_t stride = wasm_i32x4_splat(setup.stride);
     const v128_t blank = wasm_i32x4_splat(-2);  // from the first texel: four transparent texels, as in FillSpans8
     const Constants4 k = {Opaque(wasm_i32x4_splat(int32_t(LOW_BYTES))), Opaque(wasm_i16x8_splat(256)),
-                          Opaque(wasm_i32x4_splat(int32_t(COLOUR_BYTES))), wasm_i16x8_splat(int16_t(setup.sourceWeight)),
+                          Opaque(wasm_i32x4_splat(int32_t(~COLOUR_BYTES))), wasm_i16x8_splat(int16_t(setup.sourceWeight)),
                           wasm_i16x8_splat(int16_t(setup.destinationLoss))};
     const uint32_t* const top = setup.texels + setup.stride + 1;  // the texel at row 0, column 0
     const uint32_t* const bottom = top + setup.stride;
+    // The pixels at target whose lanes sample at the offsets in at and the coordinates x, y: all four,
+    // or the first count (1..3) of them.
+    const auto group = [&](uint32_t* target, v128_t at, v128_t x, v128_t y, int count) {
+        v128_t a, b, c, d;
+        LoadTexels4(top, at, a, b);
+        LoadTexels4(bottom, at, c, d);
+        const v128_t visible = Visible4(a, b, c, d);
+        if (Transparent4(visible)) return;
+        const Source4 source = Bilinear4(a, b, c, d, x, y, k);
+        if (count >= 4)
+            wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
+        else
+            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
+    };
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
         int count = span->count;
         if (SpanInBand(setup, *span)) {
-            // Every pixel samples within the band: whole groups first, then the last one to three pixels,
-            // whose lanes past the end may leave the band and so read the transparent texels.
+            // Every pixel samples within the band: whole groups first, then the last one to three pixels.
             v128_t x = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->tx)), laneX);
             v128_t y = wasm_i32x4_add(wasm_i32x4_splat(int32_t(span->ty)), laneY);
-            for (; count >= 4; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY)) {
-                const v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
-                v128_t a, b, c, d;
-                LoadTexels4(top, at, a, b);
-                LoadTexels4(bottom, at, c, d);
-                const v128_t visible = Visible4(a, b, c, d);
-                if (Transparent4(visible)) continue;
-                const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
-            }
+            for (; count >= 4; count -= 4, target += 4, x = wasm_i32x4_add(x, stepX), y = wasm_i32x4_add(y, stepY))
+                group(target, wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16)), x, y, 4);
             if (count == 0) continue;
-            const v128_t tail = wasm_i32x4_gt(wasm_i32x4_splat(count), lane);
-            v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
-            at = wasm_v128_bitselect(at, blank, tail);
-            v128_t a, b, c, d;
-            LoadTexels4(top, at, a, b);
-            LoadTexels4(bottom, at, c, d);
-            const v128_t visible = Visible4(a, b, c, d);
-            if (Transparent4(visible)) continue;
-            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
+            // In a span of four pixels or more, its last four as a whole group, with the lanes of the pixels
+            // already drawn pointed at the transparent texels, so that the blend gives them back as they
+            // are. In a shorter one, the lanes past its end point there (they may leave the band).
+            v128_t skip;
+            if (span->count >= 4) {
+                const int drawn = 4 - count;
+                target -= drawn, count = 4;
+                x = wasm_i32x4_sub(x, wasm_i32x4_splat(int32_t(uint32_t(drawn) * setup.stepX)));
+                y = wasm_i32x4_sub(y, wasm_i32x4_splat(int32_t(uint32_t(drawn) * setup.stepY)));
+                skip = wasm_i32x4_gt(wasm_i32x4_splat(drawn), lane);
+            } else {
+                skip = wasm_i32x4_le(wasm_i32x4_splat(count), lane);
+            }
+            const v128_t at = wasm_i32x4_add(wasm_i32x4_mul(wasm_i32x4_shr(y, 16), stride), wasm_i32x4_shr(x, 16));
+            group(target, wasm_v128_bitselect(blank, at, skip), x, y, count);
             continue;
         }
         // Texel coordinates biased as in FillSpans8, so that the band test is one signed comparison;
@@ -652,17 +662,7 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
             if (wasm_i32x4_bitmask(valid) == 0) continue;
             const v128_t row = wasm_i32x4_shr(wasm_i32x4_sub(y, unbias), 16);
             const v128_t column = wasm_i32x4_shr(wasm_i32x4_sub(x, unbias), 16);
-            const v128_t at = wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid);
-            v128_t a, b, c, d;
-            LoadTexels4(top, at, a, b);
-            LoadTexels4(bottom, at, c, d);
-            const v128_t visible = Visible4(a, b, c, d);
-            if (Transparent4(visible)) continue;
-            const Source4 source = Bilinear4(a, b, c, d, x, y, k);
-            if (count >= 4)
-                wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
-            else
-                StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
+            group(target, wasm_v128_bitselect(wasm_i32x4_add(wasm_i32x4_mul(row, stride), column), blank, valid), x, y, count);
         }
     }
 }
@@ -924,6 +924,8 @@ typedef double BoundPair __attribute__((vector_size(16)));
 inline BoundPair Larger(BoundPair a, BoundPair b) {
 #ifdef VD_AVX2_SPANS
     return _mm_max_pd(a, b);
+#elif defined(VD_WASM_SPANS)
+    return BoundPair(wasm_f64x2_pmax(v128_t(b), v128_t(a)));  // b < a ? a : b, which V8 makes one maxpd
 #else
     return a > b ? a : b;
 #endif
@@ -931,11 +933,34 @@ inline BoundPair Larger(BoundPair a, BoundPair b) {
 inline BoundPair Smaller(BoundPair a, BoundPair b) {
 #ifdef VD_AVX2_SPANS
     return _mm_min_pd(a, b);
+#elif defined(VD_WASM_SPANS)
+    return BoundPair(wasm_f64x2_pmin(v128_t(b), v128_t(a)));  // a < b ? a : b
 #else
     return a < b ? a : b;
 #endif
 }
 typedef int32_t WholePair __attribute__((vector_size(8)));
+
+// Both lanes truncated to whole numbers; each must lie within int32.
+inline WholePair Truncate(BoundPair value) {
+#ifdef VD_WASM_SPANS
+    // One conversion for the pair (which the compiler would otherwise split into two scalar ones).
+    const v128_t whole = Opaque(wasm_i32x4_trunc_sat_f64x2_zero(v128_t(value)));
+    return WholePair{wasm_i32x4_extract_lane(whole, 0), wasm_i32x4_extract_lane(whole, 1)};
+#else
+    return __builtin_convertvector(value, WholePair);
+#endif
+}
+
+// Both lanes rounded up to whole numbers; each must lie within int32.
+inline WholePair RoundUp(BoundPair value) {
+#ifdef VD_WASM_SPANS
+    return Truncate(BoundPair(wasm_f64x2_ceil(v128_t(value))));
+#else
+    const WholePair whole = __builtin_convertvector(value, WholePair);
+    return whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < value, WholePair);
+#endif
+}
 
 // The eight bounds of VisibleRows as four pairs, moved on by one row at a time. Each step rounds once:
 // over a screen's rows that drifts by less than 1e-6 texel, well within what SLACK leaves.
@@ -959,8 +984,7 @@ struct ClipLines {
         const BoundPair even = {lefts[0], rights[0]}, odd = {lefts[1], rights[1]};
         const BoundPair lowest = {-1e9, -1e9}, highest = {1e9, 1e9};
         const BoundPair ends = Smaller(Larger(Larger(even, odd), lowest), highest);
-        const WholePair whole = __builtin_convertvector(ends, WholePair);
-        const WholePair rounded = whole - __builtin_convertvector(__builtin_convertvector(whole, BoundPair) < ends, WholePair);
+        const WholePair rounded = RoundUp(ends);
         left = std::max(left, int64_t(rounded[0]));
         right = std::min(right, -int64_t(rounded[1]));
     }
@@ -989,8 +1013,9 @@ void FillRows(Rows& quad, int64_t firstRow, int64_t lastRow, const Setup& setup,
         texel *= 65536.0;
         texel = Smaller(highest, Larger(lowest, texel));  // a value that is not a number stays one
         const uint32_t skipped = uint32_t(left - start);
+        const WholePair first = Truncate(texel);
         spans[spanCount++] = {back + row * SCREEN_WIDTH + left, int(right - left + 1),
-                              uint32_t(int32_t(texel[0])) + skipped * setup.stepX, uint32_t(int32_t(texel[1])) + skipped * setup.stepY};
+                              uint32_t(first[0]) + skipped * setup.stepX, uint32_t(first[1]) + skipped * setup.stepY};
     }
     fill(setup, spans, spanCount);
 }
