@@ -39,6 +39,17 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 key() { xdotool windowfocus "$1" sleep 0.3 keydown "$2" sleep 0.2 keyup "$2"; }
+# The game's window, the newest so named, once it answers. The game may replace its first window as it
+# picks its renderer, so every use looks it up afresh; none within 90 s gives nothing and a failure.
+game_window() {
+  local window
+  for _ in $(seq 90); do
+    window=$(xdotool search --name '^Vexed Drifts' 2>/dev/null | tail -1) || true
+    [ -n "$window" ] && xdotool getwindowname "$window" >/dev/null 2>&1 && { echo "$window"; return 0; }
+    sleep 1
+  done
+  return 1
+}
 brightness() { convert "$1" -format '%[fx:int(1000*mean)]' info:; }  # per mille
 # Plays the game started by the command: the window and its title, the title page, Left Control starts a
 # game, Escape ends it and Escape again quits with exit code 0. Screenshots and stderr go to $out/LABEL*.
@@ -46,23 +57,24 @@ play() { # label, command...
   local label=$1 log=$out/$1.log; shift
   : >"$log"
   VD_FRAME_RATE=1 SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$@" 2>>"$log" & local game=$!
-  local window
-  window=$(timeout 90 xdotool search --sync --name '^Vexed Drifts' | head -1) || true
-  [ -n "$window" ] || { kill $game 2>/dev/null; cat "$log"; fail "$label: no window appeared"; }
-  local title; title=$(xdotool getwindowname "$window")
+  local window title
+  window=$(game_window) || { kill $game 2>/dev/null; cat "$log"; fail "$label: no window appeared"; }
+  title=$(xdotool getwindowname "$window") || fail "$label: the window went as soon as it came"
   [ "$title" = "Vexed Drifts [96k]" ] || fail "$label: the window is titled '$title'"
   echo "== attract" >>"$log"
   sleep 12  # the loading bar, then the title page; the attract figures come from this time
-  import -window "$window" "$out/$label-title.png"
+  window=$(game_window) || fail "$label: the window went before the title page"
+  import -window "$window" "$out/$label-title.png" || fail "$label: the title page could not be captured"
   echo "== play" >>"$log"
-  key "$window" Control_L
+  key "$window" Control_L || fail "$label: Left Control could not be typed"
   sleep 3  # soon enough that round 1 cannot be won yet (the counter would read R 02, too like R 00)
-  import -window "$window" "$out/$label-play.png"
+  window=$(game_window) || fail "$label: the window went in play"
+  import -window "$window" "$out/$label-play.png" || fail "$label: play could not be captured"
   sleep 5  # the play figures come from these 8 s
   echo "== end" >>"$log"
-  key "$window" Escape
+  key "$window" Escape || fail "$label: Escape could not be typed"
   sleep 2
-  key "$window" Escape
+  key "$window" Escape || true  # the game may be gone before the key is up
   local code=0 waited=0
   while kill -0 $game 2>/dev/null && [ $waited -lt 30 ]; do sleep 1; waited=$((waited + 1)); done
   kill -0 $game 2>/dev/null && { kill $game; fail "$label: still running 30 s after the second Escape"; }
