@@ -12,13 +12,9 @@
 #include "platform/mixer.h"
 
 namespace {
-constexpr int REPORTS_HELD = 8;
-int reports[REPORTS_HELD];  // blocks played and not yet taken by the worklet, oldest first
-int reportCount;
+int blocksPlayed;  // not yet taken by the worklet, which knows their order
 
-void Played(void*, int block) {
-    if (reportCount < REPORTS_HELD) reports[reportCount++] = block;
-}
+void Played(void*, int) { ++blocksPlayed; }
 }  // namespace
 
 // What the block stream asks of its surroundings: the device is this worklet, and it has no threads, so the
@@ -39,7 +35,7 @@ EMSCRIPTEN_KEEPALIVE void AudioSetVoiceGain(uint32_t handle, int gain) { SetVoic
 EMSCRIPTEN_KEEPALIVE void AudioReleaseVoices(int owner) { ReleaseVoices(owner); }
 
 EMSCRIPTEN_KEEPALIVE int AudioOpenBlocks() {
-    reportCount = 0;
+    blocksPlayed = 0;
     return audioBlockDevice.open(Played, nullptr);
 }
 EMSCRIPTEN_KEEPALIVE int AudioQueueBlock(int block, const int16_t* samples, int count) {
@@ -48,15 +44,13 @@ EMSCRIPTEN_KEEPALIVE int AudioQueueBlock(int block, const int16_t* samples, int 
 EMSCRIPTEN_KEEPALIVE void AudioResumeBlocks() { audioBlockDevice.resume(); }
 EMSCRIPTEN_KEEPALIVE void AudioCloseBlocks() {
     audioBlockDevice.close();
-    reportCount = 0;
+    blocksPlayed = 0;
 }
-// The oldest played block not yet taken, or -1.
+// How many blocks were played to their end since the last call.
 EMSCRIPTEN_KEEPALIVE int AudioTakePlayed() {
-    if (reportCount == 0) return -1;
-    const int block = reports[0];
-    for (int i = 1; i < reportCount; ++i) reports[i - 1] = reports[i];
-    --reportCount;
-    return block;
+    const int played = blocksPlayed;
+    blocksPlayed = 0;
+    return played;
 }
 
 EMSCRIPTEN_KEEPALIVE void AudioMix(int16_t* out, int frames) { MixAudio(nullptr, out, frames); }

@@ -86,10 +86,13 @@ class VexedDriftsAudio extends AudioWorkletProcessor {
       this.outCount = out.length;
     }
     this.mod.AudioMix(this.out, out.length);
-    const mixed = new Int16Array(this.mod.memory.buffer, this.out, out.length);
-    for (let i = 0; i < out.length; ++i) out[i] = mixed[i] / 32768;
+    // A view made afresh only when the block moved or the memory grew: nothing is allocated per block.
+    if (!this.mixed || this.mixed.buffer !== this.mod.memory.buffer || this.mixed.byteOffset !== this.out ||
+        this.mixed.length !== out.length)
+      this.mixed = new Int16Array(this.mod.memory.buffer, this.out, out.length);
+    for (let i = 0; i < out.length; ++i) out[i] = this.mixed[i] / 32768;
     // A block played to its end is no longer read: its copy goes, and the next one plays.
-    while (this.mod.AudioTakePlayed() >= 0 && this.queue.length) {
+    for (let played = this.mod.AudioTakePlayed(); played > 0 && this.queue.length; --played) {
       this.mod.AudioFree(this.queue.shift().at);
       this.handedBack = false;
     }

@@ -84,6 +84,8 @@ export const PROBES = () => {
       return Math.sqrt(a.reduce((s, v) => s + v * v, 0) / a.length);
     },
     counters() { return {frames: Module.web.frames, stalls: Module.web.audioStalls, at: performance.now()}; },
+    // Where the sound is mixed: on the audio thread (an AudioWorklet) or, without one, on the main thread.
+    mixing() { return Module.web && Module.web.audioNode ? 'the audio thread' : 'the main thread'; },
     // Keeps the next shown frame, or two frames in a row, as window.kept.
     keepFrames(count) {
       window.kept = [];

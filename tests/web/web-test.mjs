@@ -111,7 +111,7 @@ async function run(page, url) {
   if (!ship) return;
 
   const heard = await poll(page, 'sound', [], level => level > 0.01, 10000);
-  const thread = await page.evaluate(() => Module.web.audioNode ? 'the audio thread' : 'the main thread');
+  const thread = await page.evaluate(() => window.probes.mixing());
   check('sound reaches the output, mixed on the audio thread', heard > 0.01 && thread === 'the audio thread',
     `level ${heard.toFixed(3)}, mixed on ${thread}`);
 
@@ -226,7 +226,7 @@ async function mainThreadSound(page, url) {
   await page.evaluate(() => { window.AudioWorkletNode = undefined; });
   await page.mouse.click(400, 300);
   const heard = await poll(page, 'sound', [], level => level > 0.01, 30000);
-  const thread = await page.evaluate(() => Module.web && Module.web.audioNode ? 'the audio thread' : 'the main thread');
+  const thread = await page.evaluate(() => window.probes.mixing());
   check('without an AudioWorklet the title page\'s music is mixed on the main thread', heard > 0.01 &&
     thread === 'the main thread', `level ${heard.toFixed(3)}, mixed on ${thread}`);
 }

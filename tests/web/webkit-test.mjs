@@ -55,7 +55,7 @@ async function run(browser, url) {
   check('Control starts round 1: its message and the ship', round1.lit > 150 && ship !== null,
     `${round1.lit} message pixels, ship ${ship ? 'there' : 'none'}`);
   const heard = await poll(browser, 'sound', [], level => level > 0.01, 10000);
-  const thread = await browser.evaluate(() => Module.web.audioNode ? 'the audio thread' : 'the main thread');
+  const thread = await browser.evaluate(() => window.probes.mixing());
   check('sound reaches the output', heard > 0.01, `level ${heard.toFixed(3)}, mixed on ${thread}`);
   await shoot(browser, 'play');
 
