@@ -142,19 +142,21 @@ async function run(page, url) {
   const bonus = await poll(page, 'bonus', [], n => n > 200, 5000);
   check('"1" ends the round with its bonus', bonus > 200, `${bonus} bonus text pixels`);
   await poll(page, 'bonus', [], n => n < 20, 10000);
-  const round2 = await poll(page, 'message', [], m => m.lit > 150, 10000);
-  // "round 0" as before (stars and missiles may cross it), the last digit not.
-  const agree = (from, to) => {
+  // "round 0" as before (stars and missiles may cross it), the last digit not. Whatever else lights the
+  // message's place first (the bonus page going, a burst) is waited out.
+  const agree = (shown, from, to) => {
     let same = 0, lit = 0;
     for (let y = 0; y < 22; ++y)
       for (let x = from; x < to; ++x) {
-        const a = round1.mask[y * 128 + x], b = round2.mask[y * 128 + x];
+        const a = round1.mask[y * 128 + x], b = shown.mask[y * 128 + x];
         if (a || b) { ++lit; if (a && b) ++same; }
       }
     return lit ? same / lit : 0;
   };
-  const head = agree(0, 112), digit = agree(112, 128);
-  check('round 2 follows', round2.lit > 150 && head > 0.6 && digit < 0.5,
+  const isRound2 = m => m.lit > 150 && agree(m, 0, 112) > 0.6 && agree(m, 112, 128) < 0.5;
+  const round2 = await poll(page, 'message', [], isRound2, 10000);
+  const head = agree(round2, 0, 112), digit = agree(round2, 112, 128);
+  check('round 2 follows', isRound2(round2),
     `"round 0" agrees ${head.toFixed(2)}, the last digit ${digit.toFixed(2)}`);
   if (screenshot) await page.screenshot({path: screenshot});
 
