@@ -39,11 +39,12 @@ SKIP = {'platform/sdl_backend.cpp', 'shell/main.cpp'}
 # The test programs that can see a fault in each folder (test_soak and the asset checks aside: slow or
 # unrelated).
 GAME_TESTS = ['test_gameplay', 'test_shell_attract', 'test_shell_graphics', 'test_shell_hall_of_fame',
-              'test_shell_main']
+              'test_shell_main', 'test_shell_unseen']
 TESTS = {
     'tune': ['test_tune_chip', 'test_tune_cpu', 'test_tune_image', 'test_tune_player', 'test_tune_samples',
              'test_tune_stream'],
-    'platform': ['test_platform_input', 'test_platform_sound', 'test_platform_sprites'] + GAME_TESTS,
+    'platform': ['test_platform_input', 'test_platform_sound', 'test_platform_sprites', 'test_platform_stretch'] +
+                GAME_TESTS,
     'gameplay': GAME_TESTS,
     'shell': GAME_TESTS,
 }
