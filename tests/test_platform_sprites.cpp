@@ -12,7 +12,7 @@
 #include "tools/png.h"
 
 namespace {
-constexpr int SPRITE = 10, OTHER = 11;
+constexpr int SPRITE = 10, OTHER = 11, THIRD = 12;
 
 uint32_t Screen(int x, int y) { return BackBufferPixels()[y * SCREEN_WIDTH + x]; }
 
@@ -177,9 +177,12 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
     // A tall picture squeezed to a sliver and turned a little: at some two thousand texels to a pixel, the
     // corners' rounding to 1/256 pixel moves its long sides by several texels, so rows along them leave
-    // the band part-way, which no other drawing here does.
+    // the band part-way, which no other drawing here does. The same picture lying down leaves it across
+    // the rows.
     MakeSprite(OTHER, 8, 4096, SPRITE_FLAG_TEXTURE, [](int x, int y) { return MakeColour(30 * x, y & 0xFF, 99); });
     ASSERT_TRUE(CreateTransformedSprite(OTHER, OTHER));
+    MakeSprite(THIRD, 4096, 8, SPRITE_FLAG_TEXTURE, [](int x, int y) { return MakeColour(x & 0xFF, 30 * y, 99); });
+    ASSERT_TRUE(CreateTransformedSprite(THIRD, THIRD));
     SetTransformedFilter(1);
     std::vector<uint32_t> frames[3];
     for (int path = 0; path < 3; ++path) {
@@ -197,6 +200,9 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
                 SetTransformedSize(OTHER, 300 * (j % 2 + 1), 3 - j % 2);
                 RotateTransformedSprite(OTHER, 0.003f * float(i % 2 ? 4 * i + j : -4 * i - j), 0);
                 DrawTransformedSpriteAlpha(OTHER, 400 + j % 7, 120 + 7 * i + j, 40 * i + 64 * j);
+                SetTransformedSize(THIRD, 3 - j % 2, 300 * (j % 2 + 1));
+                RotateTransformedSprite(THIRD, 0.003f * float(i % 2 ? 4 * i + j : -4 * i - j), 0);
+                DrawTransformedSpriteAlpha(THIRD, 7 * i + j, 150 + j % 7, 40 * i + 64 * j);
             }
             EndTransformedBatch();
         }
