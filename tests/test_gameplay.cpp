@@ -370,7 +370,31 @@ TEST_F(Gameplay, AShipLostToASeekerAndTheGameEndsWithNoShipLeft) {
     EXPECT_EQ(frames, 51);
     EXPECT_EQ(soundStarts[SOUND_BLAST], 1);
     EXPECT_EQ(particleList.count, 8); // ship and seeker explosions
+    int onShip = 0;
+    for (Particle* p = ListFirst(particleList); p; p = ListNext(particleList))
+        onShip += p->x == game.shipX + 32 && p->y == game.shipY + 32;
+    EXPECT_EQ(onShip, 4) << "the ship's four bursts on its centre";
     EXPECT_EQ(game.score, 0); // running into the ship scores nothing
+}
+
+TEST_F(Gameplay, TheHeadsUpShowsAnIconAShipUpToEight) {
+    // The first frame of round 1 from the same start, and the strip of ship icons in it (with room for a
+    // ninth) over the high score's row.
+    const auto strip = [this](int lives) {
+        SetUp();
+        ResetStarField();
+        InitStarField();
+        game.lives = lives;
+        Begin(1);
+        Frames(1);
+        std::vector<uint32_t> pixels;
+        for (int y = 16; y < 40; ++y)
+            for (int x = 120; x < 400; ++x) pixels.push_back(BackBufferPixels()[y * SCREEN_WIDTH + x]);
+        return pixels;
+    };
+    const std::vector<uint32_t> seven = strip(7), eight = strip(8), twelve = strip(12);
+    EXPECT_NE(seven, eight);
+    EXPECT_EQ(eight, twelve);
 }
 
 // A growing planet passes through the ship; grown, it and a seeker touching the ship in the same frame
