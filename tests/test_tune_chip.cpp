@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "tune/sid_player.h"
@@ -122,6 +123,24 @@ TEST(TuneChip, NoiseClocksAgreeWhetherHeardOrNot) {
     EXPECT_EQ(voices[0].noiseRegister, voices[1].noiseRegister);
     EXPECT_EQ(voices[0].noiseOutput, voices[1].noiseOutput);
     EXPECT_NE(voices[0].noiseRegister, 0xFFFFFFu);
+}
+
+// Voice 2 plays synced noise, which clocks sample by sample: whether voice 1's own noise may be caught up
+// once a frame (as without sync) must not change that.
+TEST(TuneChip, EachVoiceClocksItsNoiseByItsOwnControl) {
+    std::vector<int16_t> outputs[2];
+    for (uint8_t control1 : {0x00, 0x02}) {  // voice 1 silent, synced or not to voice 3, which never wraps
+        Reset();
+        SetFrequency(0, 300);
+        SetFrequency(1, 9000);
+        WriteSidRegister(player, 7 + 6, 0xF0);  // voice 2 sustains at full level
+        WriteSidRegister(player, 7 + 4, 0x83);  // noise, synced to voice 1, gate on
+        WriteSidRegister(player, 4, control1);
+        WriteSidRegister(player, 24, 0x0F);
+        outputs[control1 >> 1] = Render(2 * SamplesPerFrame);
+    }
+    EXPECT_GT(std::set<int16_t>(outputs[1].begin(), outputs[1].end()).size(), 20u) << "the noise moves";
+    EXPECT_EQ(outputs[0], outputs[1]);
 }
 
 TEST(TuneChip, ResonantFilterSaturatesInsteadOfWrapping) {
