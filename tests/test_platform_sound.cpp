@@ -390,6 +390,30 @@ TEST_F(BlockStream, CloseRampsThePlayingBlockDown) {
     EXPECT_EQ(LastSounding(out) - int(start), 440);   // 441 frames at gains 441/442 down to 1/442
 }
 
+// A stream closed near the end of its block ramps on through the next queued one.
+TEST_F(BlockStream, TheCloseRampGoesOnIntoTheNextBlock) {
+    reports.samples[1].assign(700, 1000);
+    audioBlockDevice.resume();
+    std::vector<int16_t> out = Pump(600);
+    std::thread closer([] { audioBlockDevice.close(); });
+    // One frame a millisecond until the ramp begins, which must be in the first block's last 100 frames;
+    // then the rest at once, as the closer waits only so long for the ramp.
+    while (out.size() < 690 && out.back() == 1000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        out.push_back(Pump(1)[0]);
+    }
+    const bool begun = out.back() < 1000;
+    const std::vector<int16_t> rest = Pump(1024);
+    closer.join();
+    if (!begun) GTEST_SKIP() << "the closing thread did not start within 90 ms";
+    out.insert(out.end(), rest.begin(), rest.end());
+    const size_t start = out.size() - rest.size() - 1;
+    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_LE(out[f + 1] - out[f], 0) << f;
+    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_GE(out[f + 1] - out[f], -3) << f;
+    EXPECT_EQ(LastSounding(out) - int(start), 440);
+    EXPECT_GT(LastSounding(out), 700) << "past the first block";
+}
+
 // Without threads every block is reported inside the mix call that finishes it, and the next one follows
 // without a gap, whatever the pieces the frame loop mixes.
 class FrameLoopBlockStream : public BlockStream {
