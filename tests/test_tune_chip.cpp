@@ -125,6 +125,28 @@ TEST(TuneChip, NoiseClocksAgreeWhetherHeardOrNot) {
     EXPECT_NE(voices[0].noiseRegister, 0xFFFFFFu);
 }
 
+// The test bit holds the oscillator and restarts the noise: released, the voice's noise goes on as a voice
+// just reset would.
+TEST(TuneChip, TheTestBitRestartsTheNoise) {
+    SidVoice voices[2];
+    for (bool testFirst : {false, true}) {
+        Reset();
+        SetFrequency(0, 7000);
+        if (testFirst) {
+            WriteSidRegister(player, 4, 0x80);  // noise for a frame, then held by the test bit
+            Render(SamplesPerFrame);
+            WriteSidRegister(player, 4, 0x88);
+            Render(1);
+        }
+        WriteSidRegister(player, 4, 0x80);
+        Render(SamplesPerFrame);
+        voices[testFirst] = player.chip.voices[0];
+    }
+    EXPECT_NE(voices[0].noiseRegister, 0xFFFFFFu) << "the noise moved on";
+    EXPECT_EQ(voices[1].noiseRegister, voices[0].noiseRegister);
+    EXPECT_EQ(voices[1].noiseOutput, voices[0].noiseOutput);
+}
+
 // Voice 2 plays synced noise, which clocks sample by sample: whether voice 1's own noise may be caught up
 // once a frame (as without sync) must not change that.
 TEST(TuneChip, EachVoiceClocksItsNoiseByItsOwnControl) {
