@@ -88,8 +88,11 @@ TEST(TunePlayer, UnreadableImagesAreRefusedAndLeaveThePlayerAlone) {
     std::vector<uint8_t> pastEndHeader = MakeImage(0xFFC1, 0, 0xFFC1, 0xFFC1, TEST_CODE);
     std::vector<uint8_t> big(70000, 0);
     std::memcpy(big.data(), good.data(), 0x7C);
+    // A header cut one byte short of the play address, in a buffer of its own so that the sanitizers see
+    // any read past it.
+    const std::vector<uint8_t> cut(good.begin(), good.begin() + 13);
     const struct { const uint8_t* image; uint32_t length; } refused[] = {
-        {nullptr, 100}, {good.data(), 0}, {good.data(), 13}, {good.data(), 0x7C}, {good.data(), 0x7D},
+        {nullptr, 100}, {good.data(), 0}, {cut.data(), 13}, {good.data(), 0x7C}, {good.data(), 0x7D},
         {pastEnd.data(), uint32_t(pastEnd.size())}, {pastEndHeader.data(), uint32_t(pastEndHeader.size())},
         {big.data(), uint32_t(big.size())}};
     std::memset(&player, 0, sizeof player);
