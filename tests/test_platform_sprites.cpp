@@ -177,8 +177,8 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
     // A tall picture squeezed to a sliver and turned a little: at some two thousand texels to a pixel, the
     // corners' rounding to 1/256 pixel moves its long sides by several texels, so rows along them leave
-    // the band part-way, which no other drawing here does. The same picture lying down leaves it across
-    // the rows.
+    // the band part-way, which no other drawing here does. A wide picture squeezed the other way, to a
+    // standing sliver, leaves it along the rows, in its columns.
     MakeSprite(OTHER, 8, 4096, SPRITE_FLAG_TEXTURE, [](int x, int y) { return MakeColour(30 * x, y & 0xFF, 99); });
     ASSERT_TRUE(CreateTransformedSprite(OTHER, OTHER));
     MakeSprite(THIRD, 4096, 8, SPRITE_FLAG_TEXTURE, [](int x, int y) { return MakeColour(x & 0xFF, 30 * y, 99); });
