@@ -370,6 +370,14 @@ TEST_F(BlockStream, NothingIsReportedAfterCloseOrShutdown) {
 }
 
 // Closing a playing stream ramps it down over 10 ms of device output instead of cutting the wave.
+// From out[start] on, the closing ramp and then silence: falling without a step, over 441 frames at gains
+// 441/442 down to 1/442.
+void ExpectOneRampDown(const std::vector<int16_t>& out, size_t start) {
+    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_LE(out[f + 1] - out[f], 0) << f;
+    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_GE(out[f + 1] - out[f], -3) << f;  // no step
+    EXPECT_EQ(LastSounding(out) - int(start), 440);
+}
+
 TEST_F(BlockStream, CloseRampsThePlayingBlockDown) {
     reports.samples[1].assign(700, 1000);                // one level throughout: only the ramp moves it
     audioBlockDevice.resume();
@@ -385,9 +393,7 @@ TEST_F(BlockStream, CloseRampsThePlayingBlockDown) {
     out.insert(out.end(), rest.begin(), rest.end());
     const size_t start = out.size() - rest.size() - 1;
     ASSERT_LT(out[start], 1000);
-    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_LE(out[f + 1] - out[f], 0) << f;
-    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_GE(out[f + 1] - out[f], -3) << f;  // no step
-    EXPECT_EQ(LastSounding(out) - int(start), 440);   // 441 frames at gains 441/442 down to 1/442
+    ExpectOneRampDown(out, start);
 }
 
 // A stream closed near the end of its block ramps on through the next queued one.
@@ -407,10 +413,7 @@ TEST_F(BlockStream, TheCloseRampGoesOnIntoTheNextBlock) {
     closer.join();
     if (!begun) GTEST_SKIP() << "the closing thread did not start within 90 ms";
     out.insert(out.end(), rest.begin(), rest.end());
-    const size_t start = out.size() - rest.size() - 1;
-    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_LE(out[f + 1] - out[f], 0) << f;
-    for (size_t f = start; f + 1 < out.size(); ++f) ASSERT_GE(out[f + 1] - out[f], -3) << f;
-    EXPECT_EQ(LastSounding(out) - int(start), 440);
+    ExpectOneRampDown(out, out.size() - rest.size() - 1);
     EXPECT_GT(LastSounding(out), 700) << "past the first block";
 }
 

@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
 """Plant single-token faults in the game's code, one at a time, and report those the tests miss.
 
-Every .cpp file of gameplay/, shell/, platform/ (the SDL and browser backends aside) and tune/ is a candidate, or only
-the FILEs given. Each mutant changes one token of one line: a relational operator (< <= > >= == !=), an
-arithmetic operator (+ - * /), && and ||, true and false, an integer constant (+1, -1, 0), or deletes one
-statement (a call or an assignment); headers are left alone. The full set is too slow for two cores, so
-a sample is drawn: per folder, N mutants chosen uniformly at random with Python's random.Random(S) from
-all the mutants of that folder's files, listed in a fixed order, so the same seed gives the same sample
-on the same code.
+Every .cpp file of gameplay/, shell/, platform/ (the SDL and browser backends aside) and tune/ is a
+candidate, or only the FILEs given. Each mutant changes one token of one line: a relational operator
+(< <= > >= == !=), an arithmetic operator (+ - * /), && and ||, true and false, an integer constant (+1, -1,
+0), or deletes one statement (a call or an assignment); headers are left alone. The full set is too slow for
+two cores, so a sample is drawn: per folder, N mutants chosen uniformly at random with Python's
+random.Random(S) from all the mutants of that folder's files, listed in a fixed order, so the same seed
+gives the same sample on the same code.
 
 The tree is copied to build-mutants/src and built once there (-O1, no debug information) in
 build-mutants/build; each mutant then rebuilds the one object file it touches, relinks the test programs
