@@ -184,12 +184,14 @@ inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sour
 }
 
 // The pixels of a span; InBand when every pixel samples within the band (two pixels a turn then), else
-// each pixel beyond the border texel is transparent.
-template <BlendMode Mode, bool InBand>
+// each pixel beyond the border texel is transparent. FullWeights: the source weighs 256 and a fully
+// covered pixel gives up all of its destination, the usual translucency, where the scalings by 256 go.
+template <BlendMode Mode, bool InBand, bool FullWeights>
 void FillSpanBilinear(const Setup& setup, const Span& span) {
     // Read once: for all the compiler knows, the pixels written could be the setup.
     const intptr_t stride = setup.stride;
-    const uint64_t sourceWeight = setup.sourceWeight, destinationLoss = setup.destinationLoss;
+    const uint64_t sourceWeight = FullWeights ? 256 : setup.sourceWeight;
+    const uint64_t destinationLoss = FullWeights ? 256 : setup.destinationLoss;
     const uint64_t* const texels = setup.wideTexels + stride + 1;
     const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     uint32_t* target = span.target;
@@ -222,12 +224,15 @@ bool SpanInBand(const Setup& setup, const Span& span) {
 }
 
 // Draws the spans of one quad (each on its own row).
-template <bool Bilinear, BlendMode Mode>
+template <bool Bilinear, BlendMode Mode, bool FullWeights = false>
 void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
+    if constexpr (Bilinear && Mode == BLEND_GENERAL && !FullWeights) {
+        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans<true, Mode, true>(setup, spans, spanCount);
+    }
     for (int i = 0; i < spanCount; ++i) {
         if constexpr (Bilinear) {
-            if (SpanInBand(setup, spans[i])) FillSpanBilinear<Mode, true>(setup, spans[i]);
-            else FillSpanBilinear<Mode, false>(setup, spans[i]);
+            if (SpanInBand(setup, spans[i])) FillSpanBilinear<Mode, true, FullWeights>(setup, spans[i]);
+            else FillSpanBilinear<Mode, false, FullWeights>(setup, spans[i]);
         } else {
             FillSpanNearest<Mode>(setup, spans[i]);
         }
@@ -282,8 +287,13 @@ VD_AVX2_HELPER void LoadTexels(const uint32_t* base, __m256i at, __m256i& left, 
     right = _mm256_castps_si256(_mm256_shuffle_ps(p, q, 0xDD));
 }
 
-template <BlendMode Mode>
+// FullWeights: the source weighs 256 and a fully covered pixel gives up all of its destination, the
+// usual translucency, where two of the scalings can go.
+template <BlendMode Mode, bool FullWeights = false>
 __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* spans, int spanCount) {
+    if constexpr (Mode == BLEND_GENERAL && !FullWeights) {
+        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans8<Mode, true>(setup, spans, spanCount);
+    }
     // Texel coordinates are kept with 1 + 32768 texels added, which leaves the fractions alone. The band
     // test -1 <= t < band is then one signed comparison (it is the unsigned t + 1 < band + 1), and on the
     // band the high half holds the texel's row or column in the bordered picture plus 0x8000: one xor
@@ -299,7 +309,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
     const __m256i strideAndOne = _mm256_set1_epi32(setup.stride | 0x10000);  // row x stride + column x 1
     const __m256i blank = _mm256_set1_epi32(setup.stride - 1);  // four transparent texels: see LoadTexels
     const __m256i full = _mm256_set1_epi16(256);
-    const __m256i low = _mm256_set1_epi32(int(LOW_BYTES)), colourBytes = _mm256_set1_epi32(int(COLOUR_BYTES));
+    const __m256i low = _mm256_set1_epi32(int(LOW_BYTES)), coverByte = _mm256_set1_epi32(int(~COLOUR_BYTES));
     const __m256i sourceWeight = _mm256_set1_epi16(int16_t(setup.sourceWeight));
     const __m256i destinationLoss = _mm256_set1_epi16(int16_t(setup.destinationLoss));
     const uint32_t* const top = setup.texels;
@@ -324,9 +334,11 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
             __m256i a, b, c, d;
             LoadTexels(top, at, a, b);
             LoadTexels(bottom, at, c, d);
-            // Lanes without a visible texel keep their pixel, top byte included, as the plain code does; their
-            // source is 0, so the blend gives back the destination. No branch on wholly empty groups.
-            const __m256i keep = _mm256_cmpeq_epi32(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), _mm256_setzero_si256());
+            // Lanes without a visible texel keep their pixel, top byte included, as the plain code does: their
+            // source is 0, so the blend gives back the destination. A visible texel's top byte is 255, so the
+            // four texels' top bytes or'ed mark the other lanes, whose top byte is cleared. No branch on
+            // wholly empty groups.
+            const __m256i drawn = _mm256_and_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), coverByte);
             const __m256i fx = SpreadByte(x, 1), fy = SpreadByte(y, 1);
             const __m256i wd = _mm256_srli_epi16(_mm256_mullo_epi16(fx, fy), 8);
             const __m256i wb = _mm256_sub_epi16(fx, wd), wc = _mm256_sub_epi16(fy, wd);
@@ -347,10 +359,14 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
             } else if constexpr (Mode == BLEND_ADD) {
                 result = _mm256_adds_epu8(destination, Scale8(source, sourceWeight));
             } else {
-                const __m256i loss = _mm256_srli_epi16(_mm256_mullo_epi16(SpreadByte(source, 3), destinationLoss), 8);
-                result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, loss)), Scale8(source, sourceWeight));
+                if constexpr (FullWeights) {
+                    result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, SpreadByte(source, 3))), source);
+                } else {
+                    const __m256i loss = _mm256_srli_epi16(_mm256_mullo_epi16(SpreadByte(source, 3), destinationLoss), 8);
+                    result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, loss)), Scale8(source, sourceWeight));
+                }
             }
-            result = _mm256_and_si256(result, _mm256_or_si256(colourBytes, keep));  // keep: source 0, result the destination
+            result = _mm256_andnot_si256(drawn, result);
             if (count >= 8)
                 _mm256_storeu_si256(where, result);
             else
@@ -423,8 +439,11 @@ VD_AVX512_HELPER void LoadTexels16(const uint64_t* pairs, __m512i at, __m512i (&
     texels[3] = _mm512_maskz_unpackhi_epi64(0xFF, right01, right23);
 }
 
-template <BlendMode Mode>
+template <BlendMode Mode, bool FullWeights = false>  // as in FillSpans8
 __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, const Span* spans, int spanCount) {
+    if constexpr (Mode == BLEND_GENERAL && !FullWeights) {
+        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans16<Mode, true>(setup, spans, spanCount);
+    }
     constexpr uint32_t BIAS = 0x80010000u;  // as in FillSpans8
     const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i laneX = _mm512_mullo_epi32(lane, _mm512_set1_epi32(int(setup.stepX)));
@@ -481,8 +500,12 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
             } else if constexpr (Mode == BLEND_ADD) {
                 result = _mm512_adds_epu8(destination, Scale16(source, sourceWeight));
             } else {
-                const __m512i loss = _mm512_srli_epi16(_mm512_mullo_epi16(SpreadByte16(source, 3), destinationLoss), 8);
-                result = _mm512_adds_epu8(Scale16(destination, _mm512_sub_epi16(full, loss)), Scale16(source, sourceWeight));
+                if constexpr (FullWeights) {
+                    result = _mm512_adds_epu8(Scale16(destination, _mm512_sub_epi16(full, SpreadByte16(source, 3))), source);
+                } else {
+                    const __m512i loss = _mm512_srli_epi16(_mm512_mullo_epi16(SpreadByte16(source, 3), destinationLoss), 8);
+                    result = _mm512_adds_epu8(Scale16(destination, _mm512_sub_epi16(full, loss)), Scale16(source, sourceWeight));
+                }
             }
             result = _mm512_and_si512(result, colourBytes);
             _mm512_mask_storeu_epi32(target, drawn, result);
@@ -563,19 +586,25 @@ inline v128_t Scale4(const Source4& source, v128_t weight, v128_t low) {
 
 // The pixels blended; visible from Visible4. A pixel without a visible texel gets its destination back
 // from the blend, and keeps its top byte too, as in the plain code; the others have it cleared.
-template <BlendMode Mode>
+// FullWeights as in FillSpans8.
+template <BlendMode Mode, bool FullWeights>
 inline v128_t Blend4(v128_t destination, const Source4& source, v128_t visible, const Constants4& k) {
     v128_t result;
+    const auto colour = [&source] { return wasm_v128_or(source.redBlue, wasm_i16x8_shl(source.greenCover, 8)); };
     if constexpr (Mode == BLEND_ADD_FULL) {
-        result = wasm_u8x16_add_sat(destination, wasm_v128_or(source.redBlue, wasm_i16x8_shl(source.greenCover, 8)));
+        result = wasm_u8x16_add_sat(destination, colour());
     } else if constexpr (Mode == BLEND_ADD) {
         result = wasm_u8x16_add_sat(destination, Scale4(source, k.sourceWeight, k.low));
     } else {
         const v128_t coverage = wasm_i16x8_shuffle(source.greenCover, source.greenCover, 1, 1, 3, 3, 5, 5, 7, 7);
-        const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(coverage, k.destinationLoss), 8);
         const Source4 kept = {wasm_v128_and(destination, k.low), wasm_u16x8_shr(destination, 8)};
-        result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low),
-                                    Scale4(source, k.sourceWeight, k.low));
+        if constexpr (FullWeights) {
+            result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, coverage), k.low), colour());
+        } else {
+            const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(coverage, k.destinationLoss), 8);
+            result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, loss), k.low),
+                                        Scale4(source, k.sourceWeight, k.low));
+        }
     }
     return wasm_v128_andnot(result, wasm_v128_and(visible, k.coverageByte));  // one pandn in V8
 }
@@ -594,8 +623,11 @@ inline void StorePartial4(uint32_t* target, v128_t pixels, int count) {
     if (count > 2) wasm_v128_store32_lane(target + 2, pixels, 2);
 }
 
-template <BlendMode Mode>
+template <BlendMode Mode, bool FullWeights = false>
 void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
+    if constexpr (Mode == BLEND_GENERAL && !FullWeights) {
+        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans4<Mode, true>(setup, spans, spanCount);
+    }
     constexpr uint32_t BIAS = 0x80010000u;  // as in FillSpans8
     const v128_t lane = wasm_i32x4_make(0, 1, 2, 3);
     const v128_t laneX = wasm_i32x4_mul(lane, wasm_i32x4_splat(int32_t(setup.stepX)));
@@ -618,9 +650,9 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
         if (Transparent4(visible)) return;
         const Source4 source = Bilinear4(a, b, c, d, x, y, k);
         if (count >= 4)
-            wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
+            wasm_v128_store(target, Blend4<Mode, FullWeights>(wasm_v128_load(target), source, visible, k));
         else
-            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
+            StorePartial4(target, Blend4<Mode, FullWeights>(LoadPartial4(target, count), source, visible, k), count);
     };
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;

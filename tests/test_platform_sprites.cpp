@@ -189,13 +189,15 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
         if (!UseSpanPath(path)) continue;
         // With a top byte set, which every path clears in the pixels it draws and keeps in the others.
         ClearFrame(MakeColour(40, 80, 120) | 0x5A000000u);
-        const int blends[3][2] = {{5, 6}, {5, 7}, {7, 7}};
+        // The last two blends weigh one colour fully and the other not.
+        const int blends[5][2] = {{5, 6}, {5, 7}, {7, 7}, {2, 6}, {5, 1}};
         for (int i = 0; i < 60; ++i) {
             ASSERT_TRUE(BeginTransformedBatch());
-            SetTransformedBlend(blends[i % 3][0], blends[i % 3][1]);
+            SetTransformedBlend(blends[i % 5][0], blends[i % 5][1]);
             SetTransformedSize(SPRITE, 3 + 7 * i % 90, 3 + 7 * i % 90 * (i % 2 ? -1 : 1));
             RotateTransformedSprite(SPRITE, 17.0f * float(i), 0);
-            DrawTransformedSpriteAlpha(SPRITE, (i * 97) % 820 - 20, (i * 61) % 620 - 20, 40 * i);
+            // Ordinary translucency also at alpha 255, where it weighs both colours fully.
+            DrawTransformedSpriteAlpha(SPRITE, (i * 97) % 820 - 20, (i * 61) % 620 - 20, i % 10 == 0 ? 255 : 40 * i);
             for (int j = 0; j < 4; ++j) {
                 SetTransformedSize(OTHER, 300 * (j % 2 + 1), 3 - j % 2);
                 RotateTransformedSprite(OTHER, 0.003f * float(i % 2 ? 4 * i + j : -4 * i - j), 0);
