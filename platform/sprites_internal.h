@@ -20,8 +20,8 @@ struct SpritePicture {
     std::vector<uint64_t> wideTexels;  // the same with each byte in its own 16-bit lane, for the plain code
     uint32_t texelVersion = 0;
     bool texelsBuilt = false;
-    // For the AVX-512 code, when it runs: each texel with the one below it, so that one 16-byte load
-    // holds a sample's four texels; built from texels, again when texelVersion has moved on.
+    // For the AVX2 and AVX-512 code, when it runs: each texel with the one below it, so that one 16-byte
+    // load holds a sample's four texels; built from texels, again when texelVersion has moved on.
     std::vector<uint64_t> columnPairs;
     uint32_t columnPairsVersion = 0;
     bool columnPairsBuilt = false;

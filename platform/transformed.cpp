@@ -246,6 +246,19 @@ void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
 #define VD_AVX2_SPANS 1
 #define VD_AVX2_HELPER inline __attribute__((always_inline, target("avx2")))  // must vanish into the loop
 
+// The texels paired with the ones below them (the last row with transparent ones).
+const uint64_t* ColumnPairs(SpritePicture& picture) {
+    const uint32_t* const texels = Texels(picture);
+    if (picture.columnPairsBuilt && picture.columnPairsVersion == picture.texelVersion) return picture.columnPairs.data();
+    const size_t size = picture.texels.size(), stride = size_t(picture.width) + 2;
+    picture.columnPairs.resize(size);
+    for (size_t i = 0; i < size; ++i)
+        picture.columnPairs[i] = texels[i] | uint64_t(i + stride < size ? texels[i + stride] : 0) << 32;
+    picture.columnPairsVersion = picture.texelVersion;
+    picture.columnPairsBuilt = true;
+    return picture.columnPairs.data();
+}
+
 // Every byte times its 16-bit half's weight / 256; the same as Scale.
 VD_AVX2_HELPER __m256i Scale8(__m256i colour, __m256i weight) {
     const __m256i low = _mm256_set1_epi32(int(LOW_BYTES));
@@ -263,28 +276,30 @@ VD_AVX2_HELPER __m256i SpreadByte(__m256i value, int n) {
     return _mm256_shuffle_epi8(value, order);
 }
 
-// The texel pairs at base + the 32-bit offsets of two pixels in low and two in high, as four 64-bit
-// lanes. Plain loads, not gathers: the processors we run on gather slowly, while two loads per cycle
-// keep up with the arithmetic.
-VD_AVX2_HELPER __m256i LoadPairs(const uint32_t* base, uint64_t low, uint64_t high) {
-    const auto pairs = [base](uint64_t offsets) {
-        const __m128d first = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + uint32_t(offsets))));
-        return _mm_castpd_si128(_mm_loadh_pd(first, reinterpret_cast<const double*>(base + (offsets >> 32))));
-    };
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(pairs(low)), pairs(high), 1);
+// Two pixels' samples from the column pairs (see ColumnPairs): one 16-byte load each, at the offsets low
+// and high, in the two 128-bit halves. Plain loads, not gathers: the processors we run on gather slowly.
+VD_AVX2_HELPER __m256i LoadSamples(const uint64_t* pairs, uint64_t low, uint64_t high) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + low))),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + high)), 1);
 }
 
-// The texels at the offsets in at, and their right-hand neighbours, of pixels 0..7. The offset
-// stride - 1 gives four transparent texels in every picture, above and below: the last of a border row
-// or column and the first of the next, which is the left border. Each pixel's pair is one 64-bit load; loading pixels 0, 1, 4, 5 and 2, 3, 6, 7 together lets the split into left and
-// right texels stay within 128-bit halves. The offsets leave the vector two at a time, the cheapest way.
-VD_AVX2_HELPER void LoadTexels(const uint32_t* base, __m256i at, __m256i& left, __m256i& right) {
+// The four texels of pixels 0..7's samples (top left, top right, bottom left, bottom right) at the
+// offsets in at. The offset stride - 1 gives four transparent texels in every picture, above and below:
+// the last of a border row or column and the first of the next, which is the left border. Each sample
+// is one load from the column pairs (the texel, the one below, the one to the right, the one below
+// that); loading pixels k and k + 4 together lets the sort into texels stay within 128-bit halves. The
+// offsets leave the vector two at a time, the cheapest way.
+VD_AVX2_HELPER void LoadTexels(const uint64_t* pairs, __m256i at, __m256i& a, __m256i& b, __m256i& c, __m256i& d) {
     const __m128i at0 = _mm256_castsi256_si128(at), at4 = _mm256_extracti128_si256(at, 1);
     const uint64_t at01 = uint64_t(_mm_cvtsi128_si64(at0)), at23 = uint64_t(_mm_extract_epi64(at0, 1));
     const uint64_t at45 = uint64_t(_mm_cvtsi128_si64(at4)), at67 = uint64_t(_mm_extract_epi64(at4, 1));
-    const __m256 p = _mm256_castsi256_ps(LoadPairs(base, at01, at45)), q = _mm256_castsi256_ps(LoadPairs(base, at23, at67));
-    left = _mm256_castps_si256(_mm256_shuffle_ps(p, q, 0x88));
-    right = _mm256_castps_si256(_mm256_shuffle_ps(p, q, 0xDD));
+    const __m256i p0 = LoadSamples(pairs, uint32_t(at01), uint32_t(at45)), p1 = LoadSamples(pairs, at01 >> 32, at45 >> 32);
+    const __m256i p2 = LoadSamples(pairs, uint32_t(at23), uint32_t(at67)), p3 = LoadSamples(pairs, at23 >> 32, at67 >> 32);
+    // Left column (top, bottom) of pixels k, k + 1 and right column, then the same of k + 2, k + 3.
+    const __m256i left01 = _mm256_unpacklo_epi32(p0, p1), right01 = _mm256_unpackhi_epi32(p0, p1);
+    const __m256i left23 = _mm256_unpacklo_epi32(p2, p3), right23 = _mm256_unpackhi_epi32(p2, p3);
+    a = _mm256_unpacklo_epi64(left01, left23), c = _mm256_unpackhi_epi64(left01, left23);
+    b = _mm256_unpacklo_epi64(right01, right23), d = _mm256_unpackhi_epi64(right01, right23);
 }
 
 // FullWeights: the source weighs 256 and a fully covered pixel gives up all of its destination, the
@@ -312,8 +327,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
     const __m256i low = _mm256_set1_epi32(int(LOW_BYTES)), coverByte = _mm256_set1_epi32(int(~COLOUR_BYTES));
     const __m256i sourceWeight = _mm256_set1_epi16(int16_t(setup.sourceWeight));
     const __m256i destinationLoss = _mm256_set1_epi16(int16_t(setup.destinationLoss));
-    const uint32_t* const top = setup.texels;
-    const uint32_t* const bottom = setup.texels + setup.stride;
+    const uint64_t* const pairs = setup.columnPairs;
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
         __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), laneX);
@@ -332,8 +346,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
                 at = _mm256_blendv_epi8(blank, at, tail);  // lanes past the span's end may leave the band
             }
             __m256i a, b, c, d;
-            LoadTexels(top, at, a, b);
-            LoadTexels(bottom, at, c, d);
+            LoadTexels(pairs, at, a, b, c, d);
             // Lanes without a visible texel keep their pixel, top byte included, as the plain code does: their
             // source is 0, so the blend gives back the destination. A visible texel's top byte is 255, so the
             // four texels' top bytes or'ed mark the other lanes, whose top byte is cleared. No branch on
@@ -383,19 +396,6 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
 #define VD_AVX512_SPANS 1
 #define VD_AVX512_TARGET "avx2,avx512f,avx512bw"
 #define VD_AVX512_HELPER inline __attribute__((always_inline, target(VD_AVX512_TARGET)))
-
-// The texels paired with the ones below them (the last row with transparent ones).
-const uint64_t* ColumnPairs(SpritePicture& picture) {
-    const uint32_t* const texels = Texels(picture);
-    if (picture.columnPairsBuilt && picture.columnPairsVersion == picture.texelVersion) return picture.columnPairs.data();
-    const size_t size = picture.texels.size(), stride = size_t(picture.width) + 2;
-    picture.columnPairs.resize(size);
-    for (size_t i = 0; i < size; ++i)
-        picture.columnPairs[i] = texels[i] | uint64_t(i + stride < size ? texels[i + stride] : 0) << 32;
-    picture.columnPairsVersion = picture.texelVersion;
-    picture.columnPairsBuilt = true;
-    return picture.columnPairs.data();
-}
 
 // Every byte times its 16-bit half's weight / 256; the same as Scale.
 VD_AVX512_HELPER __m512i Scale16(__m512i colour, __m512i weight) {
@@ -1286,8 +1286,8 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
     const BlendMode mode = setup.destinationLoss != 0 ? BLEND_GENERAL
                            : setup.sourceWeight == 256 ? BLEND_ADD_FULL : BLEND_ADD;
     const SpanFunction fill = ChooseSpans(bilinear, mode);
-#ifdef VD_AVX512_SPANS
-    if (fill == WIDE_SPANS[mode]) setup.columnPairs = ColumnPairs(picture);  // the spans that read them
+#ifdef VD_AVX2_SPANS
+    if (fill == VECTOR_SPANS[mode] || fill == WIDE_SPANS[mode]) setup.columnPairs = ColumnPairs(picture);  // the spans that read them
 #endif
     DrawQuad(vertex, setup, map, FindVisibleRows(picture, map), fill);
 }
