@@ -221,6 +221,7 @@ TEST_F(Gameplay, WorkedStrikeCounts) {
     EXPECT_EQ(game.score, 600);
     SpaceObject* planet = addPlanet(10.0f);
     EXPECT_EQ(strikeUntilGone(planet, 6), 6);
+    EXPECT_EQ(planet->frame, float(SPRITE_PLANET_WHITE)); // a strike flashes it white
     planet->size = 64.0f; // grown to full size since
     EXPECT_EQ(strikeUntilGone(planet, 100), 22);
     EXPECT_EQ(game.score, 1100);
@@ -231,6 +232,7 @@ TEST_F(Gameplay, WorkedStrikeCounts) {
     ListFirst(objectList);
     EXPECT_EQ(StrikeObject(*fresh, missile), 0);
     EXPECT_EQ(fresh->hits, 0);
+    EXPECT_NE(fresh->frame, float(SPRITE_PLANET_WHITE));
 }
 
 TEST_F(Gameplay, AMissileFliesFromTheShipsCentreAndStrikesFromItsThirdFrame) {
@@ -450,6 +452,12 @@ TEST_F(Gameplay, TheOneKeyAwardsTheBonusOnceAndEndsTheRoundThreeSecondsAfterRele
     EXPECT_GT(frameStart - bonusStart, 3000u);
     EXPECT_EQ(game.score, 2000 + 250 * (soundStarts[SOUND_POINTS] - 1)); // points pick-ups add their own
     EXPECT_EQ(roundState.targetsLeft, 4); // round 2 is set up
+    // Round 2 awards its own bonus.
+    const int32_t scoreBefore = game.score, pointsBefore = soundStarts[SOUND_POINTS];
+    HeadlessSetKey(KEY_1, true);
+    Frames(1);
+    HeadlessSetKey(KEY_1, false);
+    EXPECT_EQ(game.score, scoreBefore + game.lives * 1000 + 250 * (soundStarts[SOUND_POINTS] - pointsBefore - 1));
     // Escape ends the game when it goes up; round 5 won hands the game back without the end-of-game check.
     HeadlessSetKey(KEY_ESCAPE, true);
     EXPECT_EQ(Frames(5), PLAY_GOES_ON);

@@ -119,6 +119,19 @@ TEST_F(Sound, ExtraVoicesOverlap) {
     EXPECT_EQ(LastSounding(tail) * 1000 / 44100 + 1100, 1293);
 }
 
+TEST_F(Sound, FinishedVoicesLeaveTheirSlotsToLaterOnes) {
+    // A looping hum holds the oldest voice; 80 short blasts, each over before the next, must take the
+    // slots the ones before left, not steal the hum's when the 64 slots seem full.
+    ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(60, 150)));  // 10 ms
+    ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(600, LOUD)));
+    ASSERT_NE(StartSoundEffectEx(SOUND_LAUNCH, 1 | 2), 0u);
+    for (int i = 0; i < 80; ++i) {
+        ASSERT_NE(StartSoundEffectEx(SOUND_BLAST, 2), 0u);
+        Pump(FramesFor(20));
+    }
+    EXPECT_EQ(Highest(Pump(FramesFor(50))), LOUD_LEVEL);  // the hum, alone
+}
+
 TEST_F(Sound, StopsReachOnlyTheirOwnVoices) {
     ASSERT_TRUE(Load(SOUND_LAUNCH, std::vector<uint8_t>(5263, 130)));   // 2 x 256
     ASSERT_TRUE(Load(SOUND_BLAST, std::vector<uint8_t>(7160, 132)));    // 4 x 256
