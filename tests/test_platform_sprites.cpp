@@ -102,6 +102,20 @@ TEST_F(Sprites, AFrameOfEveryKindOfDrawingMatchesItsGoldenChecksum) {
     EXPECT_EQ(hash, 13006827545393975542u);
 }
 
+// Sprite and transformed-sprite ids run from 0 to 65535; others are refused and leave nothing behind.
+TEST_F(Sprites, IdsOutsideTheirRangeAreRefused) {
+    for (int id : {0, 65535}) {
+        EXPECT_EQ(CreateBlankSprite(id, 4, 3, SPRITE_FLAG_TEXTURE), 1) << id;
+        EXPECT_EQ(GetSpriteWidth(id), 4) << id;
+        EXPECT_EQ(CreateTransformedSprite(id, id), 1) << id;
+    }
+    for (int id : {-1, 65536}) {
+        EXPECT_EQ(CreateBlankSprite(id, 4, 3, SPRITE_FLAG_TEXTURE), 0) << id;
+        EXPECT_EQ(GetSpriteWidth(id), 0) << id;
+        EXPECT_EQ(CreateTransformedSprite(id, 0), 0) << id;
+    }
+}
+
 TEST_F(Sprites, UnrotatedQuadReproducesTheSpriteWithEitherFilter) {
     MakeSprite(SPRITE, 24, 20, SPRITE_FLAG_TEXTURE, Pattern);
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
