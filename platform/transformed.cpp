@@ -104,7 +104,9 @@ uint32_t AddSaturated(uint32_t a, uint32_t b) {
 }
 
 // How the source mixes with the destination, for one draw.
-enum BlendMode { BLEND_ADD_FULL, BLEND_ADD, BLEND_GENERAL };
+// BLEND_OVER is the general blend where the source weighs 256 and a fully covered pixel gives up all of
+// its destination, the usual translucency, where two of the scalings by 256 can go.
+enum BlendMode { BLEND_ADD_FULL, BLEND_ADD, BLEND_GENERAL, BLEND_OVER };
 
 struct Setup {
     const uint32_t* texels;
@@ -184,14 +186,13 @@ inline void BlendBilinear(const uint64_t* texels, intptr_t stride, uint64_t sour
 }
 
 // The pixels of a span; InBand when every pixel samples within the band (two pixels a turn then), else
-// each pixel beyond the border texel is transparent. FullWeights: the source weighs 256 and a fully
-// covered pixel gives up all of its destination, the usual translucency, where the scalings by 256 go.
-template <BlendMode Mode, bool InBand, bool FullWeights>
+// each pixel beyond the border texel is transparent.
+template <BlendMode Mode, bool InBand>
 void FillSpanBilinear(const Setup& setup, const Span& span) {
     // Read once: for all the compiler knows, the pixels written could be the setup.
     const intptr_t stride = setup.stride;
-    const uint64_t sourceWeight = FullWeights ? 256 : setup.sourceWeight;
-    const uint64_t destinationLoss = FullWeights ? 256 : setup.destinationLoss;
+    const uint64_t sourceWeight = Mode == BLEND_OVER ? 256 : setup.sourceWeight;
+    const uint64_t destinationLoss = Mode == BLEND_OVER ? 256 : setup.destinationLoss;
     const uint64_t* const texels = setup.wideTexels + stride + 1;
     const uint32_t stepX = setup.stepX, stepY = setup.stepY;
     uint32_t* target = span.target;
@@ -224,15 +225,12 @@ bool SpanInBand(const Setup& setup, const Span& span) {
 }
 
 // Draws the spans of one quad (each on its own row).
-template <bool Bilinear, BlendMode Mode, bool FullWeights = false>
+template <bool Bilinear, BlendMode Mode>
 void FillSpans(const Setup& setup, const Span* spans, int spanCount) {
-    if constexpr (Bilinear && Mode == BLEND_GENERAL && !FullWeights) {
-        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans<true, Mode, true>(setup, spans, spanCount);
-    }
     for (int i = 0; i < spanCount; ++i) {
         if constexpr (Bilinear) {
-            if (SpanInBand(setup, spans[i])) FillSpanBilinear<Mode, true, FullWeights>(setup, spans[i]);
-            else FillSpanBilinear<Mode, false, FullWeights>(setup, spans[i]);
+            if (SpanInBand(setup, spans[i])) FillSpanBilinear<Mode, true>(setup, spans[i]);
+            else FillSpanBilinear<Mode, false>(setup, spans[i]);
         } else {
             FillSpanNearest<Mode>(setup, spans[i]);
         }
@@ -302,13 +300,8 @@ VD_AVX2_HELPER void LoadTexels(const uint64_t* pairs, __m256i at, __m256i& a, __
     b = _mm256_unpacklo_epi64(right01, right23), d = _mm256_unpackhi_epi64(right01, right23);
 }
 
-// FullWeights: the source weighs 256 and a fully covered pixel gives up all of its destination, the
-// usual translucency, where two of the scalings can go.
-template <BlendMode Mode, bool FullWeights = false>
+template <BlendMode Mode>
 __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* spans, int spanCount) {
-    if constexpr (Mode == BLEND_GENERAL && !FullWeights) {
-        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans8<Mode, true>(setup, spans, spanCount);
-    }
     // Texel coordinates are kept with 1 + 32768 texels added, which leaves the fractions alone. The band
     // test -1 <= t < band is then one signed comparison (it is the unsigned t + 1 < band + 1), and on the
     // band the high half holds the texel's row or column in the bordered picture plus 0x8000: one xor
@@ -372,7 +365,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
             } else if constexpr (Mode == BLEND_ADD) {
                 result = _mm256_adds_epu8(destination, Scale8(source, sourceWeight));
             } else {
-                if constexpr (FullWeights) {
+                if constexpr (Mode == BLEND_OVER) {
                     result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, SpreadByte(source, 3))), source);
                 } else {
                     const __m256i loss = _mm256_srli_epi16(_mm256_mullo_epi16(SpreadByte(source, 3), destinationLoss), 8);
@@ -439,11 +432,8 @@ VD_AVX512_HELPER void LoadTexels16(const uint64_t* pairs, __m512i at, __m512i (&
     texels[3] = _mm512_maskz_unpackhi_epi64(0xFF, right01, right23);
 }
 
-template <BlendMode Mode, bool FullWeights = false>  // as in FillSpans8
+template <BlendMode Mode>
 __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, const Span* spans, int spanCount) {
-    if constexpr (Mode == BLEND_GENERAL && !FullWeights) {
-        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans16<Mode, true>(setup, spans, spanCount);
-    }
     constexpr uint32_t BIAS = 0x80010000u;  // as in FillSpans8
     const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i laneX = _mm512_mullo_epi32(lane, _mm512_set1_epi32(int(setup.stepX)));
@@ -500,7 +490,7 @@ __attribute__((target(VD_AVX512_TARGET))) void FillSpans16(const Setup& setup, c
             } else if constexpr (Mode == BLEND_ADD) {
                 result = _mm512_adds_epu8(destination, Scale16(source, sourceWeight));
             } else {
-                if constexpr (FullWeights) {
+                if constexpr (Mode == BLEND_OVER) {
                     result = _mm512_adds_epu8(Scale16(destination, _mm512_sub_epi16(full, SpreadByte16(source, 3))), source);
                 } else {
                     const __m512i loss = _mm512_srli_epi16(_mm512_mullo_epi16(SpreadByte16(source, 3), destinationLoss), 8);
@@ -586,8 +576,7 @@ inline v128_t Scale4(const Source4& source, v128_t weight, v128_t low) {
 
 // The pixels blended; visible from Visible4. A pixel without a visible texel gets its destination back
 // from the blend, and keeps its top byte too, as in the plain code; the others have it cleared.
-// FullWeights as in FillSpans8.
-template <BlendMode Mode, bool FullWeights>
+template <BlendMode Mode>
 inline v128_t Blend4(v128_t destination, const Source4& source, v128_t visible, const Constants4& k) {
     v128_t result;
     const auto colour = [&source] { return wasm_v128_or(source.redBlue, wasm_i16x8_shl(source.greenCover, 8)); };
@@ -598,7 +587,7 @@ inline v128_t Blend4(v128_t destination, const Source4& source, v128_t visible, 
     } else {
         const v128_t coverage = wasm_i16x8_shuffle(source.greenCover, source.greenCover, 1, 1, 3, 3, 5, 5, 7, 7);
         const Source4 kept = {wasm_v128_and(destination, k.low), wasm_u16x8_shr(destination, 8)};
-        if constexpr (FullWeights) {
+        if constexpr (Mode == BLEND_OVER) {
             result = wasm_u8x16_add_sat(Scale4(kept, wasm_i16x8_sub(k.full, coverage), k.low), colour());
         } else {
             const v128_t loss = wasm_u16x8_shr(wasm_i16x8_mul(coverage, k.destinationLoss), 8);
@@ -623,11 +612,8 @@ inline void StorePartial4(uint32_t* target, v128_t pixels, int count) {
     if (count > 2) wasm_v128_store32_lane(target + 2, pixels, 2);
 }
 
-template <BlendMode Mode, bool FullWeights = false>
+template <BlendMode Mode>
 void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
-    if constexpr (Mode == BLEND_GENERAL && !FullWeights) {
-        if (setup.sourceWeight == 256 && setup.destinationLoss == 256) return FillSpans4<Mode, true>(setup, spans, spanCount);
-    }
     constexpr uint32_t BIAS = 0x80010000u;  // as in FillSpans8
     const v128_t lane = wasm_i32x4_make(0, 1, 2, 3);
     const v128_t laneX = wasm_i32x4_mul(lane, wasm_i32x4_splat(int32_t(setup.stepX)));
@@ -650,9 +636,9 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
         if (Transparent4(visible)) return;
         const Source4 source = Bilinear4(a, b, c, d, x, y, k);
         if (count >= 4)
-            wasm_v128_store(target, Blend4<Mode, FullWeights>(wasm_v128_load(target), source, visible, k));
+            wasm_v128_store(target, Blend4<Mode>(wasm_v128_load(target), source, visible, k));
         else
-            StorePartial4(target, Blend4<Mode, FullWeights>(LoadPartial4(target, count), source, visible, k), count);
+            StorePartial4(target, Blend4<Mode>(LoadPartial4(target, count), source, visible, k), count);
     };
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
@@ -701,18 +687,21 @@ void FillSpans4(const Setup& setup, const Span* spans, int spanCount) {
 #endif
 
 using SpanFunction = void (*)(const Setup&, const Span*, int);
-constexpr SpanFunction PLAIN_SPANS[2][3] = {
-    {FillSpans<false, BLEND_ADD_FULL>, FillSpans<false, BLEND_ADD>, FillSpans<false, BLEND_GENERAL>},
-    {FillSpans<true, BLEND_ADD_FULL>, FillSpans<true, BLEND_ADD>, FillSpans<true, BLEND_GENERAL>},
+constexpr SpanFunction PLAIN_SPANS[2][4] = {
+    {FillSpans<false, BLEND_ADD_FULL>, FillSpans<false, BLEND_ADD>, FillSpans<false, BLEND_GENERAL>, FillSpans<false, BLEND_OVER>},
+    {FillSpans<true, BLEND_ADD_FULL>, FillSpans<true, BLEND_ADD>, FillSpans<true, BLEND_GENERAL>, FillSpans<true, BLEND_OVER>},
 };
 #ifdef VD_AVX2_SPANS
-constexpr SpanFunction VECTOR_SPANS[3] = {FillSpans8<BLEND_ADD_FULL>, FillSpans8<BLEND_ADD>, FillSpans8<BLEND_GENERAL>};
+constexpr SpanFunction VECTOR_SPANS[4] = {FillSpans8<BLEND_ADD_FULL>, FillSpans8<BLEND_ADD>, FillSpans8<BLEND_GENERAL>,
+                                          FillSpans8<BLEND_OVER>};
 bool vectorSpans = __builtin_cpu_supports("avx2");
-constexpr SpanFunction WIDE_SPANS[3] = {FillSpans16<BLEND_ADD_FULL>, FillSpans16<BLEND_ADD>, FillSpans16<BLEND_GENERAL>};
+constexpr SpanFunction WIDE_SPANS[4] = {FillSpans16<BLEND_ADD_FULL>, FillSpans16<BLEND_ADD>, FillSpans16<BLEND_GENERAL>,
+                                        FillSpans16<BLEND_OVER>};
 bool WideSpansSupported() { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"); }
 bool wideSpans = WideSpansSupported();  // AVX-512 instead of AVX2, when vector spans are on
 #elif defined(VD_WASM_SPANS)
-constexpr SpanFunction VECTOR_SPANS[3] = {FillSpans4<BLEND_ADD_FULL>, FillSpans4<BLEND_ADD>, FillSpans4<BLEND_GENERAL>};
+constexpr SpanFunction VECTOR_SPANS[4] = {FillSpans4<BLEND_ADD_FULL>, FillSpans4<BLEND_ADD>, FillSpans4<BLEND_GENERAL>,
+                                          FillSpans4<BLEND_OVER>};
 bool vectorSpans = true;
 #else
 bool vectorSpans = false;
@@ -1283,8 +1272,11 @@ void DrawTransformedSpriteAlpha(int id, int x, int y, int alpha) {
     setup.bandY = (picture.height + (bilinear ? 0 : 1)) << 16;
     setup.stepX = uint32_t(int32_t(RoundStep(map.perXx * 65536)));
     setup.stepY = uint32_t(int32_t(RoundStep(map.perXy * 65536)));
-    const BlendMode mode = setup.destinationLoss != 0 ? BLEND_GENERAL
-                           : setup.sourceWeight == 256 ? BLEND_ADD_FULL : BLEND_ADD;
+    const bool fullSource = setup.sourceWeight == 256;
+    const BlendMode mode = setup.destinationLoss == 256 && fullSource ? BLEND_OVER
+                           : setup.destinationLoss != 0               ? BLEND_GENERAL
+                           : fullSource                               ? BLEND_ADD_FULL
+                                                                      : BLEND_ADD;
     const SpanFunction fill = ChooseSpans(bilinear, mode);
 #ifdef VD_AVX2_SPANS
     if (fill == VECTOR_SPANS[mode] || fill == WIDE_SPANS[mode]) setup.columnPairs = ColumnPairs(picture);  // the spans that read them
