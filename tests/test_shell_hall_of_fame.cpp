@@ -242,3 +242,48 @@ TEST(PlayerJourney, ABonusRoundEarnsRankOneAndThePagesTurnEvery20Seconds) {
         EXPECT_LT(shown, 20000u + 30u);
     }
 }
+
+// A game won to the end: every round ended with the "1" key. The score would top the hall of fame, but
+// a won fifth round goes straight back to the title page, with no name entry.
+TEST(PlayerJourney, WinningRoundFiveGoesBackToTheTitleWithoutAName) {
+    HeadlessReset();
+    SeedRandom(7);
+    ResetHallOfFame();
+    int roundEnded = 0, highestRound = 0, firstAttractPage = -1, attractFrames = 0;
+    int32_t finalScore = 0;
+    bool playing = false;
+    HeadlessOnFrame([&](int frame) {
+        HeadlessReleaseAllKeys();
+        if (frame > 5000) {  // a screen that waits for keys: Escape ends the program from any of them
+            HeadlessSetKey(KEY_ESCAPE, true);
+            return;
+        }
+        if (playing && game.round < highestRound) {  // the attract mode has reset the game
+            playing = false;
+            firstAttractPage = attractPage;
+        }
+        if (!playing) {
+            if (highestRound == 0 && frame == 20) HeadlessSetKey(KEY_LEFT_CONTROL, true), playing = true;
+            if (highestRound != 0 && ++attractFrames == 30) HeadlessSetKey(KEY_ESCAPE, true);
+            return;
+        }
+        highestRound = game.round;
+        finalScore = game.score;
+        if (roundState.roundStartMs != 0 && roundEnded < game.round) {  // the "1" key ends each round once
+            HeadlessSetKey(KEY_1, true);
+            roundEnded = game.round;
+        }
+    });
+    int code = -1;
+    try {
+        GameMain();
+    } catch (const HeadlessExit& exit) {
+        code = exit.code;
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(highestRound, 5);
+    for (const auto& entry : hallOfFame) EXPECT_GT(finalScore, entry.score);  // enough for the first place
+    EXPECT_EQ(firstAttractPage, 0);
+    EXPECT_EQ(attractFrames, 30);
+    for (const auto& entry : hallOfFame) EXPECT_EQ(entry.name, "quillvane");  // no name was asked for
+}
