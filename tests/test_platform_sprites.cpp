@@ -66,6 +66,8 @@ TEST_F(Sprites, AFrameOfEveryKindOfDrawingMatchesItsGoldenChecksum) {
     DrawSprite(12, 100, 40);
     SetSpriteClip(12, 600, 0, 16, 24); // beyond the picture: nothing to copy, nothing read
     DrawSprite(12, 100, 40);
+    SetSpriteClip(12, -1, 0, 16, 24); // one -1 alone is a clip off the picture, not the whole picture
+    DrawSprite(12, 100, 40);
     SetSpriteClip(12, -1, -1, -1, -1);
     DrawSprite(12, 120, 40);
     SetDrawTarget(SPRITE);
