@@ -118,6 +118,30 @@ TEST_F(Sprites, IdsOutsideTheirRangeAreRefused) {
     }
 }
 
+// Pixel access outside the picture, on any side, or with no access open, reads 0 and writes nothing.
+TEST_F(Sprites, PixelsOutsideThePictureAreNeitherReadNorWritten) {
+    MakeSprite(SPRITE, 4, 3, 0, [](int x, int y) { return MakeColour(10 * x + 1, 10 * y + 1, 7); });
+    const auto unchanged = [] {
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x)
+                if (ReadPixel(x, y) != MakeColour(10 * x + 1, 10 * y + 1, 7)) return false;
+        return true;
+    };
+    ASSERT_TRUE(BeginPixelAccess(SpritePixelTarget(SPRITE)));
+    const int outside[][2] = {{-1, 1}, {1, -1}, {4, 1}, {1, 3}, {-1, -1}, {4, 3}, {INT32_MIN, 0}, {0, INT32_MAX}};
+    for (const auto& [x, y] : outside) {
+        WritePixel(x, y, 0xABCDEF);
+        EXPECT_EQ(ReadPixel(x, y), 0u) << x << ", " << y;
+        EXPECT_TRUE(unchanged()) << x << ", " << y;
+    }
+    EndPixelAccess();
+    WritePixel(1, 1, 0xABCDEF);
+    EXPECT_EQ(ReadPixel(1, 1), 0u);
+    ASSERT_TRUE(BeginPixelAccess(SpritePixelTarget(SPRITE)));
+    EXPECT_TRUE(unchanged());
+    EndPixelAccess();
+}
+
 TEST_F(Sprites, UnrotatedQuadReproducesTheSpriteWithEitherFilter) {
     MakeSprite(SPRITE, 24, 20, SPRITE_FLAG_TEXTURE, Pattern);
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
