@@ -58,6 +58,10 @@ TEST(TuneChip, AttackZeroPeaksOnSample100DecaysToSustainAndReleasesToItsFloor) {
 
     WriteSidRegister(player, 4, 0x01); // gate again while sustaining: no new attack
     EXPECT_EQ(player.chip.voices[0].envelopePhase, ENVELOPE_SUSTAIN);
+    WriteSidRegister(player, 6, 0xF1); // release 1, the lowest bit of the rate
+    WriteSidRegister(player, 4, 0x00);
+    Render(2);
+    EXPECT_EQ(player.chip.voices[0].envelope, 0xF00000 - 2 * 15468);
 
     // Release stops at its floor, even when the envelope is below it.
     Reset();
