@@ -172,12 +172,18 @@ TEST_F(Sound, ResamplesByStraightLinesNotStairSteps) {
     std::vector<uint8_t> source(60);
     for (size_t i = 0; i < source.size(); ++i) source[i] = i % 2 ? 208 : 48;   // large steps, within the knee
     ASSERT_TRUE(Load(SOUND_PICKUP_FIRST, source));
-    StartSoundEffect(SOUND_PICKUP_FIRST);
-    const std::vector<int16_t> out = Pump(400);          // 54 source samples
-    for (size_t f = 0; f < out.size(); ++f) {
-        const double at = double(f) * 6000 / 44100, fraction = at - std::floor(at);
-        const double a = (source[size_t(at)] - 128) * 256.0, b = (source[size_t(at) + 1] - 128) * 256.0;
-        ASSERT_NEAR(out[f], a + (b - a) * fraction, 3.0) << f;
+    // Once through, and looped past its end, where the last sample leads on to the first.
+    for (const auto& [frames, loop] : {std::pair{400, 0}, std::pair{900, 1}}) {
+        StartSoundEffectEx(SOUND_PICKUP_FIRST, loop);
+        const std::vector<int16_t> out = Pump(frames);  // 54 and 122 source samples
+        for (size_t f = 0; f < out.size(); ++f) {
+            const double at = double(f) * 6000 / 44100, fraction = at - std::floor(at);
+            const size_t i = size_t(at) % source.size(), next = (i + 1) % source.size();
+            const double a = (source[i] - 128) * 256.0, b = (source[next] - 128) * 256.0;
+            ASSERT_NEAR(out[f], a + (b - a) * fraction, 3.0) << loop << " " << f;
+        }
+        StopSoundEffect(SOUND_PICKUP_FIRST);
+        Pump(1000);
     }
 }
 
