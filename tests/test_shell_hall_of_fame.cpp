@@ -175,7 +175,6 @@ TEST_F(NameEntryFrames, BothGreetingsMatchTheirGoldenFrames) {
 // The whole way through the program: a game whose round 1 is ended with the "1" key, Escape pressed and
 // released in round 2, a name typed and Return; the new name tops the table at once, then the pages turn.
 TEST(PlayerJourney, ABonusRoundEarnsRankOneAndThePagesTurnEvery20Seconds) {
-    HeadlessReset();
     SeedRandom(7);
     enum Step { FIRE, PLAYING, BONUS, QUIT_GAME, NAMING, BACK_ON_PAGES, DONE } step = FIRE;
     const KeyFrames naming = KeyFrames(3) + Typing("ace") + RETURN;
@@ -184,7 +183,7 @@ TEST(PlayerJourney, ABonusRoundEarnsRankOneAndThePagesTurnEvery20Seconds) {
     uint32_t frameStart = 0, nextFrameStart = 0, hallShownMs = 0;
     std::vector<std::pair<int, uint32_t>> pages;  // each page with the clock of its first frame
 
-    HeadlessOnFrame([&](int frame) {
+    const int code = RunProgram([&](int frame) {
         frameStart = nextFrameStart;
         nextFrameStart = NowMilliseconds() + 10;  // the next frame begins after the 10 ms sleep
         HeadlessReleaseAllKeys();
@@ -220,13 +219,7 @@ TEST(PlayerJourney, ABonusRoundEarnsRankOneAndThePagesTurnEvery20Seconds) {
             case DONE:
                 break;
         }
-    });
-    int code = -1;
-    try {
-        GameMain();
-    } catch (const HeadlessExit& exit) {
-        code = exit.code;
-    }
+    }, true, 20000);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(step, DONE);
     EXPECT_EQ(scoreAtEscape, 3000 + 250);  // the bonus for three ships, and a points pick-up that reached the ship
@@ -246,18 +239,12 @@ TEST(PlayerJourney, ABonusRoundEarnsRankOneAndThePagesTurnEvery20Seconds) {
 // A game won to the end: every round ended with the "1" key. The score would top the hall of fame, but
 // a won fifth round goes straight back to the title page, with no name entry.
 TEST(PlayerJourney, WinningRoundFiveGoesBackToTheTitleWithoutAName) {
-    HeadlessReset();
     SeedRandom(7);
-    ResetHallOfFame();
     int roundEnded = 0, highestRound = 0, firstAttractPage = -1, attractFrames = 0;
     int32_t finalScore = 0;
     bool playing = false;
-    HeadlessOnFrame([&](int frame) {
+    const int code = RunProgram([&](int frame) {
         HeadlessReleaseAllKeys();
-        if (frame > 5000) {  // a screen that waits for keys: Escape ends the program from any of them
-            HeadlessSetKey(KEY_ESCAPE, true);
-            return;
-        }
         if (playing && game.round < highestRound) {  // the attract mode has reset the game
             playing = false;
             firstAttractPage = attractPage;
@@ -273,14 +260,8 @@ TEST(PlayerJourney, WinningRoundFiveGoesBackToTheTitleWithoutAName) {
             HeadlessSetKey(KEY_1, true);
             roundEnded = game.round;
         }
-    });
-    int code = -1;
-    try {
-        GameMain();
-    } catch (const HeadlessExit& exit) {
-        code = exit.code;
-    }
-    EXPECT_EQ(code, 0);
+    }, true, 5000);
+    EXPECT_EQ(code, 0);  // not -1: no screen waited for keys
     EXPECT_EQ(highestRound, 5);
     for (const auto& entry : hallOfFame) EXPECT_GT(finalScore, entry.score);  // enough for the first place
     EXPECT_EQ(firstAttractPage, 0);

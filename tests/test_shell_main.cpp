@@ -6,29 +6,6 @@
 #include "platform/timing.h"
 #include "tests/test_shell_support.h"
 
-namespace {
-// Runs the whole program until it ends, with `script` called at every presented frame; returns the exit
-// code, or -1 when the program was still running after `frames` frames.
-int RunProgram(const std::function<void(int)>& script, bool audioDevice = true, int frames = 2000) {
-    HeadlessReset();
-    HeadlessSetAudioAvailable(audioDevice);
-    HeadlessSetRandomSeed(7);
-    struct StillRunning {};
-    HeadlessOnFrame([&](int frame) {
-        if (frame > frames) throw StillRunning{};
-        script(frame);
-    });
-    try {
-        GameMain();
-    } catch (const HeadlessExit& exit) {
-        return exit.code;
-    } catch (const StillRunning&) {
-        return -1;
-    }
-    return -2;
-}
-}  // namespace
-
 // The loading screen shows eleven frames, its bar growing; Escape on the attract pages stops the music,
 // waits 100 ms and ends the program with code 0, presenting nothing after the frame that saw it.
 TEST(ShellMain, LoadingThenEscapeOnTheAttractPagesEndsTheProgram) {

@@ -71,6 +71,27 @@ inline void PlayKeys(const KeyFrames& frames, std::function<void(int)> seen = nu
     });
 }
 
+// Runs the whole program until it ends, with `script` called at every presented frame; returns the exit
+// code, or -1 when the program was still running after `frames` frames.
+inline int RunProgram(const std::function<void(int)>& script, bool audioDevice = true, int frames = 2000) {
+    HeadlessReset();
+    HeadlessSetAudioAvailable(audioDevice);
+    HeadlessSetRandomSeed(7);
+    struct StillRunning {};
+    HeadlessOnFrame([&](int frame) {
+        if (frame > frames) throw StillRunning{};
+        script(frame);
+    });
+    try {
+        GameMain();
+    } catch (const HeadlessExit& exit) {
+        return exit.code;
+    } catch (const StillRunning&) {
+        return -1;
+    }
+    return -2;
+}
+
 // FNV-1a over the back buffer. With VD_FRAME_DIR set the frame is also written there as name.png, to be
 // looked at before its checksum is taken as the golden one.
 inline uint64_t FrameChecksum(const std::string& name) {
