@@ -117,6 +117,23 @@ TEST_F(Input, JoystickAxesHaveADeadZoneOfFiveHundredAndPullingOutReleases) {
     }
 }
 
+// Buttons run from 1 to 32 and joysticks from 0 to the count found; anything else reads as up, even
+// with every button held and axes whose neighbouring bytes have their top bit set.
+TEST_F(Input, ButtonsAndJoysticksOutsideTheirRangesReadAsUp) {
+    HeadlessSetJoystickCount(2);
+    ASSERT_EQ(DetectJoysticks(), JOYSTICK_SLOTS);
+    HeadlessSetJoystick(0, 0, -1000, 0xFFFFFFFFu);
+    HeadlessSetJoystick(1, 200, 0, 0xFFFFFFFFu);
+    ASSERT_EQ(SampleJoystick(0) + SampleJoystick(1), 2);
+    EXPECT_TRUE(IsJoystickButtonDown(0, 1));
+    EXPECT_TRUE(IsJoystickButtonDown(0, 32));
+    for (int button : {0, 33, -1, INT32_MIN, INT32_MAX}) EXPECT_FALSE(IsJoystickButtonDown(0, button)) << button;
+    for (int n : {-1, JOYSTICK_SLOTS, INT32_MIN, INT32_MAX}) {
+        EXPECT_FALSE(IsJoystickButtonDown(n, 1)) << n;
+        EXPECT_EQ(GetJoystickX(n), 0) << n;
+    }
+}
+
 // The backends' shared key table: a key named twice would shadow another, and the game's keys must be there.
 TEST(KeyTable, EveryCodeAndNameOnceAndTheGameKeysPresent) {
     std::set<int> set1, usb;
