@@ -165,6 +165,25 @@ TEST_F(Gameplay, EveryRoundSetsUpItsTableAndColour) {
     EXPECT_EQ(positions, 16931691901387691453u); // the random positions of all five rounds from seed 1
 }
 
+// Objects add their light to what lies behind them: over grey, no pixel they cover comes out darker.
+TEST_F(Gameplay, ObjectsAddTheirLightToWhatIsBehindThem) {
+    Begin(1, 0, 0);
+    while (RoundTime(NowMilliseconds()) < 600) Frames(1);  // the seeker and the pick-ups are out
+    ASSERT_GE(Objects().size(), 5u);
+    constexpr uint32_t GREY = 0x404040;
+    ClearFrame(GREY);
+    BeginTransformedBatch();
+    RunObjectsPass(NowMilliseconds());
+    EndTransformedBatch();
+    int lit = 0;
+    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
+        const uint32_t pixel = BackBufferPixels()[i];
+        for (int shift : {0, 8, 16}) ASSERT_GE(pixel >> shift & 0xFF, 0x40u) << i;
+        lit += (pixel & 0xFFFFFF) != GREY;
+    }
+    EXPECT_GT(lit, 300);
+}
+
 TEST(GameplayGeometry, CirclesAimAndSizeClasses) {
     // Touching is not overlapping; diagonal 392 < 400; far apart, no wrap-around; the radii count by their
     // sum's square.
