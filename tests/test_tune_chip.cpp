@@ -63,6 +63,13 @@ TEST(TuneChip, AttackZeroPeaksOnSample100DecaysToSustainAndReleasesToItsFloor) {
     Render(2);
     EXPECT_EQ(player.chip.voices[0].envelope, 0xF00000 - 2 * 15468);
 
+    // Decay 1 (the lowest bit of the rate) steps at release's rate 1 from the peak on sample 100.
+    Reset();
+    WriteSidRegister(player, 5, 0x01);
+    WriteSidRegister(player, 4, 0x01);
+    Render(102);
+    EXPECT_EQ(player.chip.voices[0].envelope, 0xFFFFFF - 2 * 15468);
+
     // Release stops at its floor, even when the envelope is below it.
     Reset();
     WriteSidRegister(player, 5, 0xF0); // slowest attack: 48 per sample
