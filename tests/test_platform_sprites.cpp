@@ -142,6 +142,18 @@ TEST_F(Sprites, PixelsOutsideThePictureAreNeitherReadNorWritten) {
     EndPixelAccess();
 }
 
+// Factor 2 is one on either side: the source added whole whatever the alpha, the destination kept whole.
+TEST_F(Sprites, FactorOneTakesAColourWhole) {
+    MakeSprite(SPRITE, 8, 8, SPRITE_FLAG_TEXTURE, [](int, int) { return MakeColour(100, 50, 20); });
+    ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
+    SetTransformedFilter(0);
+    ClearFrame(MakeColour(10, 20, 30));
+    Draw(SPRITE, 100, 100, 64, 2, 7);
+    Draw(SPRITE, 200, 100, 255, 5, 2);
+    EXPECT_EQ(Screen(104, 104), MakeColour(110, 70, 50));
+    EXPECT_EQ(Screen(204, 104), MakeColour(110, 70, 50));
+}
+
 TEST_F(Sprites, UnrotatedQuadReproducesTheSpriteWithEitherFilter) {
     MakeSprite(SPRITE, 24, 20, SPRITE_FLAG_TEXTURE, Pattern);
     ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
@@ -307,6 +319,39 @@ TEST_F(Sprites, RowShortcutsDrawExactlyWhatWholeTrianglesDraw) {
     }
     SetRowShortcuts(true);
     UseSpanPath(2);
+}
+
+// Quads far larger than the screen walk their edges in 64 bits, where the 32-bit lanes would overflow,
+// and so do the whole triangles the shortcuts are checked against; so the frame is also pinned, checked
+// by eye (huge-quads.png in VD_FRAME_DIR): twelve faint quads whose sides cross the middle of the screen.
+TEST_F(Sprites, QuadsTooLargeForTheLanesMatchTheirGoldenFrame) {
+    MakeSprite(SPRITE, 32, 24, SPRITE_FLAG_TEXTURE, [](int x, int y) { return (x + y) % 3 ? Pattern(x, y) : 0u; });
+    ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
+    std::vector<uint32_t> frames[2];
+    for (int shortcuts = 0; shortcuts <= 1; ++shortcuts) {
+        SetRowShortcuts(shortcuts == 1);
+        ClearFrame(MakeColour(0, 0, 40));
+        ASSERT_TRUE(BeginTransformedBatch());
+        SetTransformedBlend(5, 7);
+        for (int i = 0; i < 12; ++i) {
+            SetTransformedFilter(i % 2);
+            // The quad's right side through the middle of the screen.
+            const int width = 900000 - 70000 * i, height = 600000 + 30000 * i;
+            const double angle = 30.7 * i + 0.3, radians = angle * std::numbers::pi / 180;
+            SetTransformedSize(SPRITE, width, height);
+            RotateTransformedSprite(SPRITE, float(angle), 0);
+            DrawTransformedSpriteAlpha(SPRITE, int(400 - (width - 1) / 2.0 - width / 2.0 * std::cos(radians)),
+                                       int(300 - (height - 1) / 2.0 - width / 2.0 * std::sin(radians)), 40);
+        }
+        EndTransformedBatch();
+        frames[shortcuts].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+    }
+    SetRowShortcuts(true);
+    EXPECT_TRUE(frames[0] == frames[1]);
+    uint64_t hash = 14695981039346656037ull;
+    for (uint32_t pixel : frames[1]) hash = (hash ^ pixel) * 1099511628211ull;
+    if (const char* dir = std::getenv("VD_FRAME_DIR")) WritePng(std::string(dir) + "/huge-quads.png", frames[1].data(), SCREEN_WIDTH, SCREEN_HEIGHT);
+    EXPECT_EQ(hash, 389495233516055467u);
 }
 
 // Where a picture's visible texels lie is worked out again whenever its pixels change: texels that become
