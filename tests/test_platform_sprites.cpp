@@ -321,6 +321,30 @@ TEST_F(Sprites, RowShortcutsDrawExactlyWhatWholeTrianglesDraw) {
     UseSpanPath(2);
 }
 
+// Unturned and quarter-turned quads, mirrored or not, of sizes whose corners fall between pixel centres:
+// their top and bottom sides are level, and the rows beyond them must stay undrawn by the shortcuts too.
+TEST_F(Sprites, QuarterTurnsDrawExactlyWhatWholeTrianglesDraw) {
+    MakeSprite(SPRITE, 32, 24, SPRITE_FLAG_TEXTURE, [](int x, int y) { return MakeColour(9 * x + 3, 7 * y + 5, 200); });
+    ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
+    SetTransformedBlend(7, 7);
+    for (int i = 0; i < 24; ++i) {
+        std::vector<uint32_t> frames[2];
+        for (int shortcuts = 0; shortcuts <= 1; ++shortcuts) {
+            SetRowShortcuts(shortcuts == 1);
+            ClearFrame(0);
+            ASSERT_TRUE(BeginTransformedBatch());
+            SetTransformedFilter(i % 3 != 0);
+            SetTransformedSize(SPRITE, (2 + (i * 7) % 90) * (i % 5 == 2 ? -1 : 1), (2 + (i * 13) % 70) * (i % 7 == 3 ? -1 : 1));
+            RotateTransformedSprite(SPRITE, 90.0f * float(i % 4), 0);
+            DrawTransformedSpriteAlpha(SPRITE, 100 + (i * 31) % 500, 100 + (i * 17) % 300, 255);
+            EndTransformedBatch();
+            frames[shortcuts].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+        }
+        ASSERT_TRUE(frames[0] == frames[1]) << i;
+    }
+    SetRowShortcuts(true);
+}
+
 // Quads far larger than the screen walk their edges in 64 bits, where the 32-bit lanes would overflow,
 // and so do the whole triangles the shortcuts are checked against; so the frame is also pinned, checked
 // by eye (huge-quads.png in VD_FRAME_DIR): twelve faint quads whose sides cross the middle of the screen.
