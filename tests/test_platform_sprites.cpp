@@ -16,6 +16,17 @@ constexpr int SPRITE = 10, OTHER = 11, THIRD = 12;
 
 uint32_t Screen(int x, int y) { return BackBufferPixels()[y * SCREEN_WIDTH + x]; }
 
+std::vector<uint32_t> CopyOfFrame() { return {BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT}; }
+
+// FNV-1a over the back buffer. With VD_FRAME_DIR set the frame is also written there as name.png, to be
+// looked at before its checksum is taken as the golden one.
+uint64_t FrameChecksum(const std::string& name) {
+    if (const char* dir = std::getenv("VD_FRAME_DIR")) WritePng(std::string(dir) + "/" + name + ".png", BackBufferPixels(), SCREEN_WIDTH, SCREEN_HEIGHT);
+    uint64_t hash = 14695981039346656037ull;
+    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) hash = (hash ^ BackBufferPixels()[i]) * 1099511628211ull;
+    return hash;
+}
+
 // A sprite filled by a function of its pixel position, made with the renderer's own calls.
 void MakeSprite(int id, int w, int h, int flags, const std::function<uint32_t(int, int)>& colour) {
     ASSERT_TRUE(CreateBlankSprite(id, w, h, flags));
@@ -98,10 +109,7 @@ TEST_F(Sprites, AFrameOfEveryKindOfDrawingMatchesItsGoldenChecksum) {
     SetTransformedSize(13, 2000, 2000);
     DrawTransformedSpriteAlpha(13, -600, -700, 40);
     EndTransformedBatch();
-    uint64_t hash = 14695981039346656037ull;
-    for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) hash = (hash ^ BackBufferPixels()[i]) * 1099511628211ull;
-    if (const char* dir = std::getenv("VD_FRAME_DIR")) WritePng(std::string(dir) + "/sprites.png", BackBufferPixels(), SCREEN_WIDTH, SCREEN_HEIGHT);
-    EXPECT_EQ(hash, 13006827545393975542u);
+    EXPECT_EQ(FrameChecksum("sprites"), 13006827545393975542u);
 }
 
 // Sprite and transformed-sprite ids run from 0 to 65535; others are refused and leave nothing behind.
@@ -260,7 +268,7 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
             }
             EndTransformedBatch();
         }
-        frames[path].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+        frames[path] = CopyOfFrame();
     }
     UseSpanPath(2);
     if (frames[1].empty()) GTEST_SKIP() << "no vector spans here";
@@ -311,7 +319,7 @@ TEST_F(Sprites, RowShortcutsDrawExactlyWhatWholeTrianglesDraw) {
                     DrawTransformedSpriteAlpha(SPRITE, (i * 173) % 880 - 40, (i * 97) % 680 - 40, 90 + 11 * i);
                     EndTransformedBatch();
                 }
-                std::vector<uint32_t> frame(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+                std::vector<uint32_t> frame = CopyOfFrame();
                 if (reference.empty()) reference = std::move(frame);
                 else ASSERT_TRUE(frame == reference) << "shape " << shape << ", span path " << path << ", shortcuts " << shortcuts;
             }
@@ -338,7 +346,7 @@ TEST_F(Sprites, QuarterTurnsDrawExactlyWhatWholeTrianglesDraw) {
             RotateTransformedSprite(SPRITE, 90.0f * float(i % 4), 0);
             DrawTransformedSpriteAlpha(SPRITE, 100 + (i * 31) % 500, 100 + (i * 17) % 300, 255);
             EndTransformedBatch();
-            frames[shortcuts].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+            frames[shortcuts] = CopyOfFrame();
         }
         ASSERT_TRUE(frames[0] == frames[1]) << i;
     }
@@ -368,14 +376,11 @@ TEST_F(Sprites, QuadsTooLargeForTheLanesMatchTheirGoldenFrame) {
                                        int(300 - (height - 1) / 2.0 - width / 2.0 * std::sin(radians)), 40);
         }
         EndTransformedBatch();
-        frames[shortcuts].assign(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+        frames[shortcuts] = CopyOfFrame();
     }
     SetRowShortcuts(true);
     EXPECT_TRUE(frames[0] == frames[1]);
-    uint64_t hash = 14695981039346656037ull;
-    for (uint32_t pixel : frames[1]) hash = (hash ^ pixel) * 1099511628211ull;
-    if (const char* dir = std::getenv("VD_FRAME_DIR")) WritePng(std::string(dir) + "/huge-quads.png", frames[1].data(), SCREEN_WIDTH, SCREEN_HEIGHT);
-    EXPECT_EQ(hash, 389495233516055467u);
+    EXPECT_EQ(FrameChecksum("huge-quads"), 389495233516055467u);  // the frame with the shortcuts
 }
 
 // Where a picture's visible texels lie is worked out again whenever its pixels change: texels that become
@@ -392,7 +397,7 @@ TEST_F(Sprites, RowShortcutsFollowPixelsDrawnLater) {
         ClearFrame(MakeColour(10, 20, 30));
         Draw(SPRITE, 300, 200, 255, 7, 7);
         SetRowShortcuts(true);
-        return std::vector<uint32_t>(BackBufferPixels(), BackBufferPixels() + SCREEN_WIDTH * SCREEN_HEIGHT);
+        return CopyOfFrame();
     };
     const std::vector<uint32_t> before = frame(true);
     EXPECT_TRUE(before == frame(false));
