@@ -300,6 +300,67 @@ VD_AVX2_HELPER void LoadTexels(const uint64_t* pairs, __m256i at, __m256i& a, __
     b = _mm256_unpacklo_epi64(right01, right23), d = _mm256_unpackhi_epi64(right01, right23);
 }
 
+// What stays the same over a quad's spans, for the group code below.
+struct Constants8 {
+    __m256i lane, laneX, laneY, stepX, stepY, bandX, bandY, signs, strideAndOne, blank, full, low, coverByte;
+    __m256i sourceWeight, destinationLoss;
+    const uint64_t* pairs;
+};
+
+// The band's row and column words of the texel coordinates x, y made into offsets in the column pairs.
+VD_AVX2_HELPER __m256i PairOffsets(const Constants8& k, __m256i x, __m256i y) {
+    const __m256i rowColumn = _mm256_xor_si256(_mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA), k.signs);
+    return _mm256_madd_epi16(rowColumn, k.strideAndOne);
+}
+
+// Eight pixels with texel coordinates x, y and texel offsets at (blank where nothing is drawn), blended
+// over destination: the pixels to store.
+template <BlendMode Mode>
+VD_AVX2_HELPER __m256i BlendGroup8(const Constants8& k, __m256i x, __m256i y, __m256i at, __m256i destination) {
+    __m256i a, b, c, d;
+    LoadTexels(k.pairs, at, a, b, c, d);
+    // Lanes without a visible texel keep their pixel, top byte included, as the plain code does: their
+    // source is 0, so the blend gives back the destination. A visible texel's top byte is 255, so the
+    // four texels' top bytes or'ed mark the other lanes, whose top byte is cleared. No branch on
+    // wholly empty groups.
+    const __m256i drawn = _mm256_and_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), k.coverByte);
+    const __m256i fx = SpreadByte(x, 1), fy = SpreadByte(y, 1);
+    const __m256i wd = _mm256_srli_epi16(_mm256_mullo_epi16(fx, fy), 8);
+    const __m256i wb = _mm256_sub_epi16(fx, wd), wc = _mm256_sub_epi16(fy, wd);
+    const __m256i wa = _mm256_add_epi16(_mm256_sub_epi16(k.full, _mm256_add_epi16(fx, fy)), wd);
+    const __m256i t[4] = {a, b, c, d}, w[4] = {wa, wb, wc, wd};
+    __m256i redBlue = _mm256_setzero_si256(), greenCover = _mm256_setzero_si256();
+    for (int i = 0; i < 4; ++i) {
+        redBlue = _mm256_add_epi16(redBlue, _mm256_mullo_epi16(_mm256_and_si256(t[i], k.low), w[i]));
+        greenCover = _mm256_add_epi16(greenCover, _mm256_mullo_epi16(_mm256_srli_epi16(t[i], 8), w[i]));
+    }
+    const __m256i source = _mm256_or_si256(_mm256_srli_epi16(redBlue, 8), _mm256_andnot_si256(k.low, greenCover));
+    __m256i result;
+    if constexpr (Mode == BLEND_ADD_FULL) {
+        result = _mm256_adds_epu8(destination, source);
+    } else if constexpr (Mode == BLEND_ADD) {
+        result = _mm256_adds_epu8(destination, Scale8(source, k.sourceWeight));
+    } else {
+        if constexpr (Mode == BLEND_OVER) {
+            result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(k.full, SpreadByte(source, 3))), source);
+        } else {
+            const __m256i loss = _mm256_srli_epi16(_mm256_mullo_epi16(SpreadByte(source, 3), k.destinationLoss), 8);
+            result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(k.full, loss)), Scale8(source, k.sourceWeight));
+        }
+    }
+    return _mm256_andnot_si256(drawn, result);
+}
+
+// Up to eight pixels from target on, count of them, the lanes past the end left alone; valid marks the
+// lanes that sample within the band.
+template <BlendMode Mode>
+VD_AVX2_HELPER void BlendPartGroup8(const Constants8& k, uint32_t* target, int count, __m256i x, __m256i y, __m256i valid) {
+    const __m256i tail = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane);
+    const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets(k, x, y), _mm256_and_si256(valid, tail));
+    const __m256i destination = _mm256_maskload_epi32(reinterpret_cast<const int*>(target), tail);
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, BlendGroup8<Mode>(k, x, y, at, destination));
+}
+
 template <BlendMode Mode>
 __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* spans, int spanCount) {
     // Texel coordinates are kept with 1 + 32768 texels added, which leaves the fractions alone. The band
@@ -307,76 +368,47 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
     // band the high half holds the texel's row or column in the bordered picture plus 0x8000: one xor
     // makes them the signed words that a multiply-add turns into row x stride + column.
     constexpr uint32_t BIAS = 0x80010000u;
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i laneX = _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(setup.stepX)));
-    const __m256i laneY = _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(setup.stepY)));
-    const __m256i stepX = _mm256_set1_epi32(int(setup.stepX * 8)), stepY = _mm256_set1_epi32(int(setup.stepY * 8));
-    const __m256i bandX = _mm256_set1_epi32(int(uint32_t(setup.bandX) + BIAS));
-    const __m256i bandY = _mm256_set1_epi32(int(uint32_t(setup.bandY) + BIAS));
-    const __m256i signs = _mm256_set1_epi32(int(0x80008000u));
-    const __m256i strideAndOne = _mm256_set1_epi32(setup.stride | 0x10000);  // row x stride + column x 1
-    const __m256i blank = _mm256_set1_epi32(setup.stride - 1);  // four transparent texels: see LoadTexels
-    const __m256i full = _mm256_set1_epi16(256);
-    const __m256i low = _mm256_set1_epi32(int(LOW_BYTES)), coverByte = _mm256_set1_epi32(int(~COLOUR_BYTES));
-    const __m256i sourceWeight = _mm256_set1_epi16(int16_t(setup.sourceWeight));
-    const __m256i destinationLoss = _mm256_set1_epi16(int16_t(setup.destinationLoss));
-    const uint64_t* const pairs = setup.columnPairs;
+    Constants8 k;
+    k.lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    k.laneX = _mm256_mullo_epi32(k.lane, _mm256_set1_epi32(int(setup.stepX)));
+    k.laneY = _mm256_mullo_epi32(k.lane, _mm256_set1_epi32(int(setup.stepY)));
+    k.stepX = _mm256_set1_epi32(int(setup.stepX * 8)), k.stepY = _mm256_set1_epi32(int(setup.stepY * 8));
+    k.bandX = _mm256_set1_epi32(int(uint32_t(setup.bandX) + BIAS));
+    k.bandY = _mm256_set1_epi32(int(uint32_t(setup.bandY) + BIAS));
+    k.signs = _mm256_set1_epi32(int(0x80008000u));
+    k.strideAndOne = _mm256_set1_epi32(setup.stride | 0x10000);  // row x stride + column x 1
+    k.blank = _mm256_set1_epi32(setup.stride - 1);  // four transparent texels: see LoadTexels
+    k.full = _mm256_set1_epi16(256);
+    k.low = _mm256_set1_epi32(int(LOW_BYTES)), k.coverByte = _mm256_set1_epi32(int(~COLOUR_BYTES));
+    k.sourceWeight = _mm256_set1_epi16(int16_t(setup.sourceWeight));
+    k.destinationLoss = _mm256_set1_epi16(int16_t(setup.destinationLoss));
+    k.pairs = setup.columnPairs;
+    const __m256i everyLane = _mm256_set1_epi32(-1);
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
-        __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), laneX);
-        __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + BIAS)), laneY);
-        const bool inBand = SpanInBand(setup, *span);  // then no pixel needs the band test
-        for (int count = span->count; count > 0;
-             count -= 8, target += 8, x = _mm256_add_epi32(x, stepX), y = _mm256_add_epi32(y, stepY)) {
-            const __m256i tail = count >= 8 ? _mm256_set1_epi32(-1) : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), lane);
-            const __m256i rowColumn = _mm256_xor_si256(_mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA), signs);
-            __m256i at = _mm256_madd_epi16(rowColumn, strideAndOne);
-            if (!inBand) {
-                const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(bandX, x), _mm256_cmpgt_epi32(bandY, y));
-                if (_mm256_testz_si256(valid, tail)) continue;
-                at = _mm256_blendv_epi8(blank, at, valid);
-            } else if (count < 8) {
-                at = _mm256_blendv_epi8(blank, at, tail);  // lanes past the span's end may leave the band
+        int count = span->count;
+        __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), k.laneX);
+        __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + BIAS)), k.laneY);
+        if (SpanInBand(setup, *span)) {
+            // No pixel needs the band test: whole groups go straight through, the last one is masked.
+            for (; count >= 8; count -= 8, target += 8, x = _mm256_add_epi32(x, k.stepX), y = _mm256_add_epi32(y, k.stepY)) {
+                __m256i* const where = reinterpret_cast<__m256i*>(target);
+                _mm256_storeu_si256(where, BlendGroup8<Mode>(k, x, y, PairOffsets(k, x, y), _mm256_loadu_si256(where)));
             }
-            __m256i a, b, c, d;
-            LoadTexels(pairs, at, a, b, c, d);
-            // Lanes without a visible texel keep their pixel, top byte included, as the plain code does: their
-            // source is 0, so the blend gives back the destination. A visible texel's top byte is 255, so the
-            // four texels' top bytes or'ed mark the other lanes, whose top byte is cleared. No branch on
-            // wholly empty groups.
-            const __m256i drawn = _mm256_and_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), coverByte);
-            const __m256i fx = SpreadByte(x, 1), fy = SpreadByte(y, 1);
-            const __m256i wd = _mm256_srli_epi16(_mm256_mullo_epi16(fx, fy), 8);
-            const __m256i wb = _mm256_sub_epi16(fx, wd), wc = _mm256_sub_epi16(fy, wd);
-            const __m256i wa = _mm256_add_epi16(_mm256_sub_epi16(full, _mm256_add_epi16(fx, fy)), wd);
-            const __m256i t[4] = {a, b, c, d}, w[4] = {wa, wb, wc, wd};
-            __m256i redBlue = _mm256_setzero_si256(), greenCover = _mm256_setzero_si256();
-            for (int k = 0; k < 4; ++k) {
-                redBlue = _mm256_add_epi16(redBlue, _mm256_mullo_epi16(_mm256_and_si256(t[k], low), w[k]));
-                greenCover = _mm256_add_epi16(greenCover, _mm256_mullo_epi16(_mm256_srli_epi16(t[k], 8), w[k]));
+            if (count > 0) BlendPartGroup8<Mode>(k, target, count, x, y, everyLane);
+            continue;
+        }
+        for (; count > 0; count -= 8, target += 8, x = _mm256_add_epi32(x, k.stepX), y = _mm256_add_epi32(y, k.stepY)) {
+            const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(k.bandX, x), _mm256_cmpgt_epi32(k.bandY, y));
+            if (count < 8) {
+                if (!_mm256_testz_si256(valid, _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane)))
+                    BlendPartGroup8<Mode>(k, target, count, x, y, valid);
+                break;
             }
-            const __m256i source = _mm256_or_si256(_mm256_srli_epi16(redBlue, 8), _mm256_andnot_si256(low, greenCover));
+            if (_mm256_testz_si256(valid, valid)) continue;
             __m256i* const where = reinterpret_cast<__m256i*>(target);
-            const __m256i destination = count >= 8 ? _mm256_loadu_si256(where)
-                                                   : _mm256_maskload_epi32(reinterpret_cast<const int*>(target), tail);
-            __m256i result;
-            if constexpr (Mode == BLEND_ADD_FULL) {
-                result = _mm256_adds_epu8(destination, source);
-            } else if constexpr (Mode == BLEND_ADD) {
-                result = _mm256_adds_epu8(destination, Scale8(source, sourceWeight));
-            } else {
-                if constexpr (Mode == BLEND_OVER) {
-                    result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, SpreadByte(source, 3))), source);
-                } else {
-                    const __m256i loss = _mm256_srli_epi16(_mm256_mullo_epi16(SpreadByte(source, 3), destinationLoss), 8);
-                    result = _mm256_adds_epu8(Scale8(destination, _mm256_sub_epi16(full, loss)), Scale8(source, sourceWeight));
-                }
-            }
-            result = _mm256_andnot_si256(drawn, result);
-            if (count >= 8)
-                _mm256_storeu_si256(where, result);
-            else
-                _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, result);
+            const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets(k, x, y), valid);
+            _mm256_storeu_si256(where, BlendGroup8<Mode>(k, x, y, at, _mm256_loadu_si256(where)));
         }
     }
 }
