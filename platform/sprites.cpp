@@ -157,7 +157,11 @@ void DrawSprite(int id, int x, int y) { CopySprite(id, x, y, false); }
 void DrawSpriteKeyed(int id, int x, int y) { CopySprite(id, x, y, true); }
 
 void ClearFrame(uint32_t colour) {
-    std::fill(drawTarget->pixels.begin(), drawTarget->pixels.end(), colour);
+    std::vector<uint32_t>& pixels = drawTarget->pixels;
+    if (colour == (colour & 0xFFu) * 0x01010101u)  // one byte over and over (black, mostly): the C library's fill is faster
+        std::memset(pixels.data(), int(colour & 0xFFu), pixels.size() * sizeof(uint32_t));
+    else
+        std::fill(pixels.begin(), pixels.end(), colour);
     ++drawTarget->version;
 }
 
