@@ -276,9 +276,10 @@ VD_AVX2_HELPER __m256i SpreadByte(__m256i value, int n) {
 
 // Two pixels' samples from the column pairs (see ColumnPairs): one 16-byte load each, at the offsets low
 // and high, in the two 128-bit halves. Plain loads, not gathers: the processors we run on gather slowly.
+// The high one is loaded into both halves and blended in, which leaves the shuffle unit free for the sort.
 VD_AVX2_HELPER __m256i LoadSamples(const uint64_t* pairs, uint64_t low, uint64_t high) {
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + low))),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + high)), 1);
+    return _mm256_blend_epi32(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + low))),
+                              _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + high))), 0xF0);
 }
 
 // The four texels of pixels 0..7's samples (top left, top right, bottom left, bottom right) at the
