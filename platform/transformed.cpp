@@ -308,9 +308,13 @@ struct Constants8 {
     const uint64_t* pairs;
 };
 
-// The band's row and column words of the texel coordinates x, y made into offsets in the column pairs.
+// The row and column words of the texel coordinates x, y made into offsets in the column pairs. Biased
+// coordinates (see FillSpans8) have the words' top bits flipped; coordinates within the band that are
+// only moved on by one texel have the words as they are.
+template <bool Biased>
 VD_AVX2_HELPER __m256i PairOffsets(const Constants8& k, __m256i x, __m256i y) {
-    const __m256i rowColumn = _mm256_xor_si256(_mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA), k.signs);
+    __m256i rowColumn = _mm256_blend_epi16(_mm256_srli_epi32(y, 16), x, 0xAA);
+    if constexpr (Biased) rowColumn = _mm256_xor_si256(rowColumn, k.signs);
     return _mm256_madd_epi16(rowColumn, k.strideAndOne);
 }
 
@@ -354,10 +358,10 @@ VD_AVX2_HELPER __m256i BlendGroup8(const Constants8& k, __m256i x, __m256i y, __
 
 // Up to eight pixels from target on, count of them, the lanes past the end left alone; valid marks the
 // lanes that sample within the band.
-template <BlendMode Mode>
+template <BlendMode Mode, bool Biased>
 VD_AVX2_HELPER void BlendPartGroup8(const Constants8& k, uint32_t* target, int count, __m256i x, __m256i y, __m256i valid) {
     const __m256i tail = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane);
-    const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets(k, x, y), _mm256_and_si256(valid, tail));
+    const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets<Biased>(k, x, y), _mm256_and_si256(valid, tail));
     const __m256i destination = _mm256_maskload_epi32(reinterpret_cast<const int*>(target), tail);
     _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, BlendGroup8<Mode>(k, x, y, at, destination));
 }
@@ -388,27 +392,31 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
         int count = span->count;
-        __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), k.laneX);
-        __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + BIAS)), k.laneY);
         if (SpanInBand(setup, *span)) {
-            // No pixel needs the band test: whole groups go straight through, the last one is masked.
+            // No pixel needs the band test, so the coordinates need no bias: moved on by one texel, their
+            // whole parts are the row and column in the bordered picture. Whole groups go straight
+            // through, the last one is masked.
+            __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + 0x10000)), k.laneX);
+            __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + 0x10000)), k.laneY);
             for (; count >= 8; count -= 8, target += 8, x = _mm256_add_epi32(x, k.stepX), y = _mm256_add_epi32(y, k.stepY)) {
                 __m256i* const where = reinterpret_cast<__m256i*>(target);
-                _mm256_storeu_si256(where, BlendGroup8<Mode>(k, x, y, PairOffsets(k, x, y), _mm256_loadu_si256(where)));
+                _mm256_storeu_si256(where, BlendGroup8<Mode>(k, x, y, PairOffsets<false>(k, x, y), _mm256_loadu_si256(where)));
             }
-            if (count > 0) BlendPartGroup8<Mode>(k, target, count, x, y, everyLane);
+            if (count > 0) BlendPartGroup8<Mode, false>(k, target, count, x, y, everyLane);
             continue;
         }
+        __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), k.laneX);
+        __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + BIAS)), k.laneY);
         for (; count > 0; count -= 8, target += 8, x = _mm256_add_epi32(x, k.stepX), y = _mm256_add_epi32(y, k.stepY)) {
             const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(k.bandX, x), _mm256_cmpgt_epi32(k.bandY, y));
             if (count < 8) {
                 if (!_mm256_testz_si256(valid, _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane)))
-                    BlendPartGroup8<Mode>(k, target, count, x, y, valid);
+                    BlendPartGroup8<Mode, true>(k, target, count, x, y, valid);
                 break;
             }
             if (_mm256_testz_si256(valid, valid)) continue;
             __m256i* const where = reinterpret_cast<__m256i*>(target);
-            const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets(k, x, y), valid);
+            const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets<true>(k, x, y), valid);
             _mm256_storeu_si256(where, BlendGroup8<Mode>(k, x, y, at, _mm256_loadu_si256(where)));
         }
     }
