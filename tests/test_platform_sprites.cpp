@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <numbers>
+#include <utility>
 
 #include "platform/sprites.h"
 #include "platform/sprites_internal.h"
@@ -113,15 +114,18 @@ TEST_F(Sprites, AFrameOfEveryKindOfDrawingMatchesItsGoldenChecksum) {
 }
 
 // Sprite and transformed-sprite ids run from 0 to 65535; others are refused and leave nothing behind.
+// A released sprite no longer exists.
 TEST_F(Sprites, IdsOutsideTheirRangeAreRefused) {
     for (int id : {0, 65535}) {
         EXPECT_EQ(CreateBlankSprite(id, 4, 3, SPRITE_FLAG_TEXTURE), 1) << id;
-        EXPECT_EQ(GetSpriteWidth(id), 4) << id;
+        EXPECT_EQ(std::make_pair(GetSpriteWidth(id), SpriteExists(id)), std::make_pair(4, 1)) << id;
         EXPECT_EQ(CreateTransformedSprite(id, id), 1) << id;
     }
+    ReleaseSprite(0);
+    EXPECT_EQ(std::make_pair(SpriteExists(0), SpriteExists(65535)), std::make_pair(0, 1));
     for (int id : {-1, 65536}) {
         EXPECT_EQ(CreateBlankSprite(id, 4, 3, SPRITE_FLAG_TEXTURE), 0) << id;
-        EXPECT_EQ(GetSpriteWidth(id), 0) << id;
+        EXPECT_EQ(std::make_pair(GetSpriteWidth(id), SpriteExists(id)), std::make_pair(0, 0)) << id;
         EXPECT_EQ(CreateTransformedSprite(id, 0), 0) << id;
     }
 }
