@@ -75,9 +75,10 @@ TEST_F(NameEntry, EmptyNameIsNobodyAndTheNameCarriesOver) {
 }
 
 TEST_F(NameEntry, TypingKeepsEightLowerCaseLettersAndDigits) {
-    // Shift+1 types "!", which is not a name character; keypad digits count.
+    // Shift+1 types "!", which is not a name character; capitals from A to Z are taken in lower case;
+    // keypad digits count.
     const struct { KeyFrames keys; const char* name; } cases[] = {
-        {Typing("ab-c d.e/f;g'h=ij12"), "abcdefgh"}, {Typing("vd1", true) + Press({0x4F, 0x50, 0x52}), "vd120"},
+        {Typing("ab-c d.e/f;g'h=ij12"), "abcdefgh"}, {Typing("azd1", true) + Press({0x4F, 0x50, 0x52}), "azd120"},
         {Typing("zz") + Press({KEY_BACKSPACE}) + Typing("9"), "z9"}};
     int32_t score = 5000;
     for (const auto& c : cases) {
