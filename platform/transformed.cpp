@@ -369,10 +369,11 @@ VD_AVX2_HELPER void BlendPartGroup8(const Constants8& k, uint32_t* target, int c
 
 template <BlendMode Mode>
 __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* spans, int spanCount) {
-    // Texel coordinates are kept with 1 + 32768 texels added, which leaves the fractions alone. The band
-    // test -1 <= t < band is then one signed comparison (it is the unsigned t + 1 < band + 1), and on the
-    // band the high half holds the texel's row or column in the bordered picture plus 0x8000: one xor
-    // makes them the signed words that a multiply-add turns into row x stride + column.
+    // In spans that may leave the band, texel coordinates are kept with 1 + 32768 texels added, which
+    // leaves the fractions alone. The band test -1 <= t < band is then one signed comparison (it is the
+    // unsigned t + 1 < band + 1), and on the band the high half holds the texel's row or column in the
+    // bordered picture plus 0x8000: one xor makes them the signed words that a multiply-add turns into
+    // row x stride + column. Spans within the band need neither (see below).
     constexpr uint32_t BIAS = 0x80010000u;
     Constants8 k;
     k.lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
