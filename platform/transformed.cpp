@@ -283,23 +283,36 @@ VD_AVX2_HELPER __m256i LoadSamples(const uint64_t* pairs, uint64_t low, uint64_t
                               _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + high))), 0xF0);
 }
 
-// The four texels of pixels 0..7's samples (top left, top right, bottom left, bottom right) at the
-// offsets in at. The offset stride - 1 gives four transparent texels in every picture, above and below:
-// the last of a border row or column and the first of the next, which is the left border. Each sample
-// is one load from the column pairs (the texel, the one below, the one to the right, the one below
-// that); loading pixels k and k + 4 together lets the sort into texels stay within 128-bit halves. The
-// offsets leave the vector two at a time, the cheapest way.
-VD_AVX2_HELPER void LoadTexels(const uint64_t* pairs, __m256i at, __m256i& a, __m256i& b, __m256i& c, __m256i& d) {
+// The texel offsets of pixels 0..7 (see LoadTexels) in scalar registers, two in each: they leave the
+// vector two at a time, the cheapest way.
+struct Offsets8 {
+    uint64_t at01, at23, at45, at67;
+};
+
+VD_AVX2_HELPER Offsets8 ScalarOffsets(__m256i at) {
     const __m128i at0 = _mm256_castsi256_si128(at), at4 = _mm256_extracti128_si256(at, 1);
-    const uint64_t at01 = uint64_t(_mm_cvtsi128_si64(at0)), at23 = uint64_t(_mm_extract_epi64(at0, 1));
-    const uint64_t at45 = uint64_t(_mm_cvtsi128_si64(at4)), at67 = uint64_t(_mm_extract_epi64(at4, 1));
-    const __m256i p0 = LoadSamples(pairs, uint32_t(at01), uint32_t(at45)), p1 = LoadSamples(pairs, at01 >> 32, at45 >> 32);
-    const __m256i p2 = LoadSamples(pairs, uint32_t(at23), uint32_t(at67)), p3 = LoadSamples(pairs, at23 >> 32, at67 >> 32);
+    return {uint64_t(_mm_cvtsi128_si64(at0)), uint64_t(_mm_extract_epi64(at0, 1)), uint64_t(_mm_cvtsi128_si64(at4)),
+            uint64_t(_mm_extract_epi64(at4, 1))};
+}
+
+// The four texels of pixels 0..7's samples: top left, top right, bottom left, bottom right.
+struct Texels8 {
+    __m256i a, b, c, d;
+};
+
+// The texels at the given offsets. The offset stride - 1 gives four transparent texels in every picture,
+// above and below: the last of a border row or column and the first of the next, which is the left
+// border. Each sample is one load from the column pairs (the texel, the one below, the one to the right,
+// the one below that); loading pixels k and k + 4 together lets the sort into texels stay within
+// 128-bit halves.
+VD_AVX2_HELPER Texels8 LoadTexels(const uint64_t* pairs, const Offsets8& at) {
+    const __m256i p0 = LoadSamples(pairs, uint32_t(at.at01), uint32_t(at.at45)), p1 = LoadSamples(pairs, at.at01 >> 32, at.at45 >> 32);
+    const __m256i p2 = LoadSamples(pairs, uint32_t(at.at23), uint32_t(at.at67)), p3 = LoadSamples(pairs, at.at23 >> 32, at.at67 >> 32);
     // Left column (top, bottom) of pixels k, k + 1 and right column, then the same of k + 2, k + 3.
     const __m256i left01 = _mm256_unpacklo_epi32(p0, p1), right01 = _mm256_unpackhi_epi32(p0, p1);
     const __m256i left23 = _mm256_unpacklo_epi32(p2, p3), right23 = _mm256_unpackhi_epi32(p2, p3);
-    a = _mm256_unpacklo_epi64(left01, left23), c = _mm256_unpackhi_epi64(left01, left23);
-    b = _mm256_unpacklo_epi64(right01, right23), d = _mm256_unpackhi_epi64(right01, right23);
+    return {_mm256_unpacklo_epi64(left01, left23), _mm256_unpacklo_epi64(right01, right23),
+            _mm256_unpackhi_epi64(left01, left23), _mm256_unpackhi_epi64(right01, right23)};
 }
 
 // What stays the same over a quad's spans, for the group code below.
@@ -319,12 +332,11 @@ VD_AVX2_HELPER __m256i PairOffsets(const Constants8& k, __m256i x, __m256i y) {
     return _mm256_madd_epi16(rowColumn, k.strideAndOne);
 }
 
-// Eight pixels with texel coordinates x, y and texel offsets at (blank where nothing is drawn), blended
-// over destination: the pixels to store.
+// Eight pixels with texel coordinates x, y and the given texels, blended over destination: the pixels
+// to store.
 template <BlendMode Mode>
-VD_AVX2_HELPER __m256i BlendGroup8(const Constants8& k, __m256i x, __m256i y, __m256i at, __m256i destination) {
-    __m256i a, b, c, d;
-    LoadTexels(k.pairs, at, a, b, c, d);
+VD_AVX2_HELPER __m256i BlendTexels8(const Constants8& k, __m256i x, __m256i y, const Texels8& texels, __m256i destination) {
+    const __m256i a = texels.a, b = texels.b, c = texels.c, d = texels.d;
     // Lanes without a visible texel keep their pixel, top byte included, as the plain code does: their
     // source is 0, so the blend gives back the destination. A visible texel's top byte is 255, so the
     // four texels' top bytes or'ed mark the other lanes, whose top byte is cleared. No branch on
@@ -355,6 +367,12 @@ VD_AVX2_HELPER __m256i BlendGroup8(const Constants8& k, __m256i x, __m256i y, __
         }
     }
     return _mm256_andnot_si256(drawn, result);
+}
+
+// The same with texel offsets at (blank where nothing is drawn).
+template <BlendMode Mode>
+VD_AVX2_HELPER __m256i BlendGroup8(const Constants8& k, __m256i x, __m256i y, __m256i at, __m256i destination) {
+    return BlendTexels8<Mode>(k, x, y, LoadTexels(k.pairs, ScalarOffsets(at)), destination);
 }
 
 // Up to eight pixels from target on, count of them, the lanes past the end left alone; valid marks the
@@ -400,9 +418,28 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
             // through, the last one is masked.
             __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + 0x10000)), k.laneX);
             __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->ty + 0x10000)), k.laneY);
-            for (; count >= 8; count -= 8, target += 8, x = _mm256_add_epi32(x, k.stepX), y = _mm256_add_epi32(y, k.stepY)) {
-                __m256i* const where = reinterpret_cast<__m256i*>(target);
-                _mm256_storeu_si256(where, BlendGroup8<Mode>(k, x, y, PairOffsets<false>(k, x, y), _mm256_loadu_si256(where)));
+            if (count >= 8) {
+                // In a pipeline: a group's offsets reach the scalar registers two groups ahead of its
+                // blend and its texels are loaded one group ahead, so that the moves out of the vector and
+                // the loads, the long wait of a group, run while the groups before are blended. Texels
+                // are loaded only for groups within the span.
+                Texels8 texels = LoadTexels(k.pairs, ScalarOffsets(PairOffsets<false>(k, x, y)));
+                __m256i nextX = _mm256_add_epi32(x, k.stepX), nextY = _mm256_add_epi32(y, k.stepY);
+                Offsets8 next = ScalarOffsets(PairOffsets<false>(k, nextX, nextY));
+                for (;;) {
+                    __m256i* const where = reinterpret_cast<__m256i*>(target);
+                    const __m256i groupX = x, groupY = y;
+                    const Texels8 group = texels;
+                    count -= 8, target += 8, x = nextX, y = nextY;
+                    const bool more = count >= 8;
+                    if (more) {
+                        texels = LoadTexels(k.pairs, next);
+                        nextX = _mm256_add_epi32(nextX, k.stepX), nextY = _mm256_add_epi32(nextY, k.stepY);
+                        next = ScalarOffsets(PairOffsets<false>(k, nextX, nextY));
+                    }
+                    _mm256_storeu_si256(where, BlendTexels8<Mode>(k, groupX, groupY, group, _mm256_loadu_si256(where)));
+                    if (!more) break;
+                }
             }
             if (count > 0) BlendPartGroup8<Mode, false>(k, target, count, x, y, everyLane);
             continue;
