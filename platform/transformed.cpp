@@ -332,6 +332,14 @@ VD_AVX2_HELPER __m256i PairOffsets(const Constants8& k, __m256i x, __m256i y) {
     return _mm256_madd_epi16(rowColumn, k.strideAndOne);
 }
 
+// The offsets of a group within the band whose first pixel has the given number of pixels left in its
+// span, itself included: lanes past the end are blank, and with none left the offsets are not used.
+VD_AVX2_HELPER Offsets8 GroupOffsets(const Constants8& k, __m256i x, __m256i y, int left) {
+    __m256i at = PairOffsets<false>(k, x, y);
+    if (left < 8) at = _mm256_blendv_epi8(k.blank, at, _mm256_cmpgt_epi32(_mm256_set1_epi32(left), k.lane));
+    return ScalarOffsets(at);
+}
+
 // Eight pixels with texel coordinates x, y and the given texels, blended over destination: the pixels
 // to store.
 template <BlendMode Mode>
@@ -375,14 +383,21 @@ VD_AVX2_HELPER __m256i BlendGroup8(const Constants8& k, __m256i x, __m256i y, __
     return BlendTexels8<Mode>(k, x, y, LoadTexels(k.pairs, ScalarOffsets(at)), destination);
 }
 
-// Up to eight pixels from target on, count of them, the lanes past the end left alone; valid marks the
-// lanes that sample within the band.
+// Up to eight pixels from target on, count of them, with the given texels; the lanes past the end are
+// left alone.
+template <BlendMode Mode>
+VD_AVX2_HELPER void BlendPartTexels8(const Constants8& k, uint32_t* target, int count, __m256i x, __m256i y, const Texels8& texels) {
+    const __m256i tail = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane);
+    const __m256i destination = _mm256_maskload_epi32(reinterpret_cast<const int*>(target), tail);
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, BlendTexels8<Mode>(k, x, y, texels, destination));
+}
+
+// The same with the texels fetched here; valid marks the lanes that sample within the band.
 template <BlendMode Mode, bool Biased>
 VD_AVX2_HELPER void BlendPartGroup8(const Constants8& k, uint32_t* target, int count, __m256i x, __m256i y, __m256i valid) {
     const __m256i tail = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane);
     const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets<Biased>(k, x, y), _mm256_and_si256(valid, tail));
-    const __m256i destination = _mm256_maskload_epi32(reinterpret_cast<const int*>(target), tail);
-    _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, BlendGroup8<Mode>(k, x, y, at, destination));
+    BlendPartTexels8<Mode>(k, target, count, x, y, LoadTexels(k.pairs, ScalarOffsets(at)));
 }
 
 template <BlendMode Mode>
@@ -408,7 +423,6 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
     k.sourceWeight = _mm256_set1_epi16(int16_t(setup.sourceWeight));
     k.destinationLoss = _mm256_set1_epi16(int16_t(setup.destinationLoss));
     k.pairs = setup.columnPairs;
-    const __m256i everyLane = _mm256_set1_epi32(-1);
     for (const Span* span = spans; span != spans + spanCount; ++span) {
         uint32_t* target = span->target;
         int count = span->count;
@@ -422,10 +436,10 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
                 // In a pipeline: a group's offsets reach the scalar registers two groups ahead of its
                 // blend and its texels are loaded one group ahead, so that the moves out of the vector and
                 // the loads, the long wait of a group, run while the groups before are blended. Texels
-                // are loaded only for groups within the span.
+                // are loaded only for whole groups within the span, and for the last one's lanes within it.
                 Texels8 texels = LoadTexels(k.pairs, ScalarOffsets(PairOffsets<false>(k, x, y)));
                 __m256i nextX = _mm256_add_epi32(x, k.stepX), nextY = _mm256_add_epi32(y, k.stepY);
-                Offsets8 next = ScalarOffsets(PairOffsets<false>(k, nextX, nextY));
+                Offsets8 next = GroupOffsets(k, nextX, nextY, count - 8);
                 for (;;) {
                     __m256i* const where = reinterpret_cast<__m256i*>(target);
                     const __m256i groupX = x, groupY = y;
@@ -435,13 +449,15 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
                     if (more) {
                         texels = LoadTexels(k.pairs, next);
                         nextX = _mm256_add_epi32(nextX, k.stepX), nextY = _mm256_add_epi32(nextY, k.stepY);
-                        next = ScalarOffsets(PairOffsets<false>(k, nextX, nextY));
+                        next = GroupOffsets(k, nextX, nextY, count - 8);
                     }
                     _mm256_storeu_si256(where, BlendTexels8<Mode>(k, groupX, groupY, group, _mm256_loadu_si256(where)));
                     if (!more) break;
                 }
+                if (count > 0) BlendPartTexels8<Mode>(k, target, count, x, y, LoadTexels(k.pairs, next));
+            } else if (count > 0) {
+                BlendPartGroup8<Mode, false>(k, target, count, x, y, _mm256_set1_epi32(-1));
             }
-            if (count > 0) BlendPartGroup8<Mode, false>(k, target, count, x, y, everyLane);
             continue;
         }
         __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(span->tx + BIAS)), k.laneX);
