@@ -280,6 +280,30 @@ TEST_F(Sprites, VectorSpansGiveThePlainResults) {
     EXPECT_TRUE(frames[2].empty() || frames[2] == frames[0]);
 }
 
+// Spans of every length up to 24 that end at the back buffer's last pixel, on every span path: the
+// vector spans work in groups of eight and fetch ahead, and must neither write past a span's end (past
+// the buffer, which the address sanitizer reports) nor draw other pixels than the plain code.
+TEST_F(Sprites, SpansEndingAtTheBuffersLastPixelStayWithinIt) {
+    MakeSprite(SPRITE, 8, 8, SPRITE_FLAG_TEXTURE, [](int x, int y) { return MakeColour(30 * x + 9, 30 * y + 9, 200); });
+    ASSERT_TRUE(CreateTransformedSprite(SPRITE, SPRITE));
+    SetTransformedFilter(1);
+    std::vector<uint32_t> frames[3];
+    for (int path = 0; path < 3; ++path) {
+        if (!UseSpanPath(path)) continue;
+        ClearFrame(MakeColour(10, 20, 30));
+        for (int width = 1; width <= 24; ++width) {
+            SetTransformedSize(SPRITE, width, 3);
+            Draw(SPRITE, SCREEN_WIDTH - width, SCREEN_HEIGHT - 3, 200, 5, 6);
+        }
+        frames[path] = CopyOfFrame();
+    }
+    UseSpanPath(2);
+    EXPECT_NE(frames[0].back(), MakeColour(10, 20, 30));  // the last pixel was drawn
+    if (frames[1].empty()) GTEST_SKIP() << "no vector spans here";
+    EXPECT_TRUE(frames[1] == frames[0]);
+    EXPECT_TRUE(frames[2].empty() || frames[2] == frames[0]);
+}
+
 // Two shortcuts must not change a byte: rows cut to where a quad may sample a visible texel, and a
 // convex quad walked by its four outer edges instead of as two triangles. Each sprite shape is drawn
 // over a sweep of angles, sizes (magnified, shrunk, mirrored, corners on pixel centres after a quarter
