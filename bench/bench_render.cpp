@@ -44,18 +44,21 @@ void BM_Background(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Background)->Unit(benchmark::kMicrosecond);
-}  // namespace
 
-namespace {
 // Draws the play frames 0, 1, 2, ... in turn with another process (see tools/frames_in_turn.py): each
 // waits for a byte from in, then draws and times one frame, then sends a byte to out; at the end the
 // times in microseconds go to the file named times, one a line. Two builds compared this way share
 // every slow spell of a busy machine, frame by frame.
 int DrawInTurn(const char* in, const char* out, int frames, const char* times, const std::string& path) {
+    if (frames <= 0 || (path != "avx2" && path != "wide" && path != "plain")) {
+        std::fprintf(stderr, "bench_render --turns: cannot draw %d frames with the %s spans\n", frames, path.c_str());
+        return 2;
+    }
     std::FILE* from = std::fopen(in, "rb");
     std::FILE* to = from ? std::fopen(out, "wb") : nullptr;
-    if (!to || frames <= 0 || (path != "avx2" && path != "wide" && path != "plain")) {
-        std::fprintf(stderr, "bench_render --turns: cannot use %s, %s, %d frames, the %s spans\n", in, out, frames, path.c_str());
+    if (!to) {
+        std::fprintf(stderr, "bench_render --turns: cannot open %s and %s\n", in, out);
+        if (from) std::fclose(from);
         return 2;
     }
     SetUpScene();
@@ -69,6 +72,8 @@ int DrawInTurn(const char* in, const char* out, int frames, const char* times, c
         std::fputc('.', to);
         std::fflush(to);
     }
+    std::fclose(from);
+    std::fclose(to);
     std::FILE* file = std::fopen(times, "w");
     if (!file) return 2;
     for (double microseconds : taken) std::fprintf(file, "%.2f\n", microseconds);

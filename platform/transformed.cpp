@@ -392,11 +392,12 @@ VD_AVX2_HELPER void BlendPartTexels8(const Constants8& k, uint32_t* target, int 
     _mm256_maskstore_epi32(reinterpret_cast<int*>(target), tail, BlendTexels8<Mode>(k, x, y, texels, destination));
 }
 
-// The same with the texels fetched here; valid marks the lanes that sample within the band.
-template <BlendMode Mode, bool Biased>
+// The same with the texels fetched here, at biased coordinates; valid marks the lanes that sample within
+// the band.
+template <BlendMode Mode>
 VD_AVX2_HELPER void BlendPartGroup8(const Constants8& k, uint32_t* target, int count, __m256i x, __m256i y, __m256i valid) {
     const __m256i tail = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane);
-    const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets<Biased>(k, x, y), _mm256_and_si256(valid, tail));
+    const __m256i at = _mm256_blendv_epi8(k.blank, PairOffsets<true>(k, x, y), _mm256_and_si256(valid, tail));
     BlendPartTexels8<Mode>(k, target, count, x, y, LoadTexels(k.pairs, ScalarOffsets(at)));
 }
 
@@ -456,7 +457,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
                 }
                 if (count > 0) BlendPartTexels8<Mode>(k, target, count, x, y, LoadTexels(k.pairs, next));
             } else if (count > 0) {
-                BlendPartGroup8<Mode, false>(k, target, count, x, y, _mm256_set1_epi32(-1));
+                BlendPartTexels8<Mode>(k, target, count, x, y, LoadTexels(k.pairs, GroupOffsets(k, x, y, count)));
             }
             continue;
         }
@@ -466,7 +467,7 @@ __attribute__((target("avx2"))) void FillSpans8(const Setup& setup, const Span* 
             const __m256i valid = _mm256_and_si256(_mm256_cmpgt_epi32(k.bandX, x), _mm256_cmpgt_epi32(k.bandY, y));
             if (count < 8) {
                 if (!_mm256_testz_si256(valid, _mm256_cmpgt_epi32(_mm256_set1_epi32(count), k.lane)))
-                    BlendPartGroup8<Mode, true>(k, target, count, x, y, valid);
+                    BlendPartGroup8<Mode>(k, target, count, x, y, valid);
                 break;
             }
             if (_mm256_testz_si256(valid, valid)) continue;

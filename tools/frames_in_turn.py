@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Two builds of bench_render draw the play frame in turn, one frame each, pinned to one core.
 
-On a machine that others share, the time of a frame can swing by a third from one minute to the next;
+On a machine that others share, the time of a frame can swing by a fifth or more from one minute to the next;
 two builds timed one after the other then differ by more than any change between them. Taking turns
 frame by frame, both see every slow spell alike, and the ratio of their times for the same frame
 (the same angles and places) is steady: runs of 4,000 frames agree to about half a per cent.
